@@ -1,0 +1,31 @@
+// The component base: owner, Name, Tag and the Loading state a stored form sets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class TComponent {
+public:
+    explicit TComponent(TComponent* owner = nullptr) : owner_(owner) {}
+    virtual ~TComponent() = default;
+    TComponent(const TComponent&) = delete;
+    TComponent& operator=(const TComponent&) = delete;
+
+    TComponent* Owner() const { return owner_; }
+    const std::string& Name() const { return name_; }
+    void SetName(std::string name) { name_ = std::move(name); }
+    std::intptr_t Tag() const { return tag_; }
+    void SetTag(std::intptr_t tag) { tag_ = tag; }
+
+    // True while the owner's stored settings are being read into the component.
+    bool Loading() const { return loading_; }
+    void BeginLoading() { loading_ = true; }
+    // Ends Loading; components override it to act on what was read.
+    virtual void FinishLoading() { loading_ = false; }
+
+private:
+    TComponent* owner_;
+    std::string name_;
+    std::intptr_t tag_ = 0;
+    bool loading_ = false;
+};
