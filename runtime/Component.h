@@ -4,9 +4,24 @@
 #include <cstdint>
 #include <string>
 
+// While one of these lives on a thread, components created there begin in the
+// Loading state: a window reads its stored form inside one and then calls
+// FinishLoading on each component it read.
+class TStoredFormReading {
+public:
+    TStoredFormReading() { ++depth_; }
+    ~TStoredFormReading() { --depth_; }
+    TStoredFormReading(const TStoredFormReading&) = delete;
+    TStoredFormReading& operator=(const TStoredFormReading&) = delete;
+    static bool Active() { return depth_ > 0; }
+
+private:
+    static inline thread_local int depth_ = 0;
+};
+
 class TComponent {
 public:
-    explicit TComponent(TComponent* owner = nullptr) : owner_(owner) {}
+    explicit TComponent(TComponent* owner = nullptr) : owner_(owner), loading_(TStoredFormReading::Active()) {}
     virtual ~TComponent() = default;
     TComponent(const TComponent&) = delete;
     TComponent& operator=(const TComponent&) = delete;
@@ -27,5 +42,5 @@ private:
     TComponent* owner_;
     std::string name_;
     std::intptr_t tag_ = 0;
-    bool loading_ = false;
+    bool loading_;
 };
