@@ -1,0 +1,90 @@
+// The byte stream the unit receives: four bytes from every HEX line longer than
+// 12 characters, then a table of eight 16-byte program names.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+constexpr std::size_t BankCount = 8;
+constexpr std::size_t BankNameLength = 16;
+
+using TProgramWord = std::array<std::uint8_t, 4>;
+using TBankEntry = std::array<std::uint8_t, BankNameLength>;
+using TNameTable = std::array<std::uint8_t, BankCount * BankNameLength>;
+// Names as the window's edit boxes hold them: UTF-8 text.
+using TBankNames = std::array<std::string, BankCount>;
+using TByteSink = std::function<void(std::uint8_t)>;
+
+// Two hex digits, the high one first, of either case. Any other character, and a
+// missing one, counts 0; never fails.
+std::uint8_t HexPairToByte(std::string_view pair);
+
+// The program word at line positions 10 to 17 (counted from 1), or nothing when
+// the line has 12 characters or fewer.
+std::optional<TProgramWord> DecodeHexLine(std::string_view line);
+
+// The first 16 characters of a UTF-8 name in CP1250 ('?' for what CP1250 lacks),
+// padded with spaces; an empty name gives 16 bytes of 0xFF.
+TBankEntry EncodeBankName(std::string_view utf8Name);
+
+// The eight entries of EncodeBankName one after another.
+TNameTable EncodeNameTable(const TBankNames& names);
+
+// Reads a HEX file line by line. A line ends at LF, CR LF or a lone CR; Ctrl-Z
+// (26) ends the text: at the start of a line it ends the file, inside a line it
+// ends that line's text and the rest up to the line end is skipped (a further
+// Ctrl-Z there ends the file). NUL and every other byte are ordinary characters.
+// While open, the file is held with a shared flock, so a writer that holds it
+// exclusively keeps the reader out and the other way round.
+// Every failure is an EInOutError.
+class HexFileReader {
+public:
+    // Lines are cut to this many characters: decoding needs 17 and whether there
+    // are more than 12, and a line of any length must not take memory of its size.
+    static constexpr std::size_t KeptLineLength = 64;
+    static constexpr std::size_t DefaultBufferSize = 128 * 1024;
+
+    HexFileReader();
+    // Opens at once; `bufferSize` is the size of each read.
+    explicit HexFileReader(const std::string& path, std::size_t bufferSize = DefaultBufferSize);
+    ~HexFileReader();  // closes quietly
+    HexFileReader(const HexFileReader&) = delete;
+    HexFileReader& operator=(const HexFileReader&) = delete;
+
+    // Opens `path` for reading; a reader that is open closes first.
+    void Open(const std::string& path, std::size_t bufferSize = DefaultBufferSize);
+    bool IsOpen() const noexcept { return fd_ >= 0; }
+    // True when no further line follows.
+    bool Eof();
+    // The next line without its line end, cut to KeptLineLength characters; valid
+    // until the next call. Past the end it raises "Read beyond end of file".
+    const std::string& ReadLine();
+    // Releases the file and its lock; nothing happens when not open.
+    void Close();
+
+private:
+    bool Fill();
+    bool Peek(unsigned char& c);
+    void EndLine(unsigned char end);
+    void SkipRestOfLine();
+    void RequireOpen() const;
+
+    int fd_ = -1;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t bufferSize_ = 0;
+    const char* pos_ = nullptr;
+    const char* end_ = nullptr;
+    bool atFileEnd_ = false;    // read() gave 0
+    bool textEnded_ = false;    // Ctrl-Z or the file's end: no further line
+    bool pendingLf_ = false;    // a CR ended the last line; an LF right after belongs to it
+    std::string line_;
+};
+
+// The whole stream for a file and eight names, one byte at a time, in order.
+void WriteUploadStream(const std::string& path, const TBankNames& names, const TByteSink& sink);

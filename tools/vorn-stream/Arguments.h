@@ -1,0 +1,26 @@
+// The command line of vorn-stream.
+#pragma once
+
+#include "app/UploadStream.h"
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+struct StreamArguments {
+    bool help = false;
+    std::string hexFile;
+    TBankNames names;                   // missing names stay empty
+    std::optional<std::string> output;  // standard output when absent
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Raises UsageError for a command line that names no HEX file, has more than eight
+// names, an unknown option or an -o without its file.
+StreamArguments ParseArguments(int argc, char** argv);
+
+std::string UsageText();
