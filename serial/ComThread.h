@@ -1,0 +1,33 @@
+// The event thread of an open port: waits for the line events of the port's Events
+// and hands each completed wait to the port's dispatch.
+#pragma once
+
+#include "serial/CPort.h"
+
+#include <thread>
+
+class TComThread {
+public:
+    // Selects the port's events on the device and starts waiting.
+    explicit TComThread(TCustomComPort& port);
+    // Stops the thread and waits for its end; on the main thread it meanwhile runs
+    // the hand-overs and messages the thread sends, so the two cannot deadlock.
+    ~TComThread();
+    TComThread(const TComThread&) = delete;
+    TComThread& operator=(const TComThread&) = delete;
+
+    // Signals the thread to end.
+    void Stop();
+    TComEvents DetectedEvents() const { return detectedEvents_.load(std::memory_order_acquire); }
+    std::thread::id Id() const { return thread_.get_id(); }
+
+private:
+    void Execute();
+
+    TCustomComPort& comPort_;
+    TComDevice& device_;
+    THandle stopEvent_ = 0;
+    std::atomic<TComEvents> detectedEvents_{};
+    std::atomic<bool> ended_{false};
+    std::thread thread_;
+};
