@@ -1,0 +1,168 @@
+// The transfer members of TCustomComPort: overlapped writes and reads through a transfer
+// record, the blocking Write and Read built from them, and the line state.
+#include "serial/CPort.h"
+
+#include <algorithm>
+
+namespace {
+
+// Releases a blocking call's record on every way out, exceptions included.
+class TransferScope {
+public:
+    explicit TransferScope(TCustomComPort& port) : port_(port) { port_.InitTransfer(transfer_); }
+    ~TransferScope() { port_.DoneTransfer(transfer_); }
+    TransferScope(const TransferScope&) = delete;
+    TransferScope& operator=(const TransferScope&) = delete;
+    TComTransfer*& Record() { return transfer_; }
+
+private:
+    TCustomComPort& port_;
+    TComTransfer* transfer_ = nullptr;
+};
+
+// A negative count would reach the device as a huge unsigned one: nothing is moved.
+DWORD ByteCount(std::int32_t count)
+{
+    return static_cast<DWORD>(std::max<std::int32_t>(count, 0));
+}
+
+} // namespace
+
+TComLineSignals ModemStatusToSignals(DWORD status)
+{
+    TComLineSignals signals;
+    if (status & MS_CTS_ON)
+        signals.Include(lsCTS);
+    if (status & MS_DSR_ON)
+        signals.Include(lsDSR);
+    if (status & MS_RING_ON)
+        signals.Include(lsRing);
+    if (status & MS_RLSD_ON)
+        signals.Include(lsRLSD);
+    return signals;
+}
+
+TComErrors CommErrorsToErrors(DWORD errors, bool parityChecked)
+{
+    struct Pair {
+        DWORD bit;
+        TComError error;
+    };
+    static constexpr Pair table[] = {
+        {CE_FRAME, ceFrame},   {CE_OVERRUN, ceOverrun}, {CE_RXOVER, ceRxOver},
+        {CE_TXFULL, ceTxFull}, {CE_BREAK, ceBreak},     {CE_IOE, ceIO},
+        {CE_MODE, ceMode},
+    };
+    TComErrors result;
+    for (const Pair& p : table)
+        if (errors & p.bit)
+            result.Include(p.error);
+    if (parityChecked && (errors & CE_RXPARITY))
+        result.Include(ceRxParity);
+    return result;
+}
+
+void TCustomComPort::InitTransfer(TComTransfer*& transfer)
+{
+    transfer = new TComTransfer{};
+    transfer->Overlapped.hEvent = device_.CreateEvent(true, true);
+}
+
+void TCustomComPort::DoneTransfer(TComTransfer*& transfer)
+{
+    if (!transfer)
+        return;
+    if (transfer->Overlapped.hEvent != 0)
+        device_.CloseHandle(transfer->Overlapped.hEvent);
+    delete transfer;
+    transfer = nullptr;
+}
+
+std::int32_t TCustomComPort::StartWrite(const void* buffer, std::int32_t count,
+                                        TComTransfer*& transfer)
+{
+    if (!transfer)
+        throw EComPort(CError_InvalidAsync);
+    transfer->Kind = tkWrite;
+    DWORD done = 0;
+    if (!device_.WriteFile(Handle(), buffer, ByteCount(count), &done, &transfer->Overlapped)) {
+        DWORD error = device_.GetLastError();
+        if (error != ERROR_IO_PENDING)
+            throw EComPort(CError_WriteFailed, static_cast<int>(error));
+    }
+    return static_cast<std::int32_t>(done);
+}
+
+std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TComTransfer*& transfer)
+{
+    if (!transfer)
+        throw EComPort(CError_InvalidAsync);
+    transfer->Kind = tkRead;
+    DWORD done = 0;
+    if (!device_.ReadFile(Handle(), buffer, ByteCount(count), &done, &transfer->Overlapped)) {
+        DWORD error = device_.GetLastError();
+        if (error != ERROR_IO_PENDING)
+            throw EComPort(CError_ReadFailed, static_cast<int>(error));
+    }
+    return static_cast<std::int32_t>(done);
+}
+
+std::int32_t TCustomComPort::WaitForTransfer(TComTransfer*& transfer)
+{
+    if (!transfer)
+        throw EComPort(CError_InvalidAsync);
+    DWORD done = 0;
+    bool ok = device_.WaitForSingleObject(transfer->Overlapped.hEvent, INFINITE) == WAIT_OBJECT_0 &&
+              device_.GetOverlappedResult(Handle(), &transfer->Overlapped, &done, false);
+    if (!ok) {
+        int code = transfer->Kind == tkWrite ? CError_WriteFailed : CError_ReadFailed;
+        throw EComPort(code, static_cast<int>(device_.GetLastError()));
+    }
+    return static_cast<std::int32_t>(done);
+}
+
+std::int32_t TCustomComPort::Write(const void* buffer, std::int32_t count)
+{
+    TransferScope scope(*this);
+    StartWrite(buffer, count, scope.Record());
+    return WaitForTransfer(scope.Record());
+}
+
+std::int32_t TCustomComPort::Read(void* buffer, std::int32_t count)
+{
+    TransferScope scope(*this);
+    StartRead(buffer, count, scope.Record());
+    return WaitForTransfer(scope.Record());
+}
+
+std::int32_t TCustomComPort::ReceivedCount()
+{
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!device_.ClearCommError(Handle(), &errors, &status))
+        throw EComPort(CError_ClearComFailed, static_cast<int>(device_.GetLastError()));
+    return static_cast<std::int32_t>(status.cbInQue);
+}
+
+TComLineSignals TCustomComPort::LineSignals()
+{
+    DWORD status = 0;
+    if (!device_.GetCommModemStatus(Handle(), &status))
+        throw EComPort(CError_ModemStatFailed, static_cast<int>(device_.GetLastError()));
+    return ModemStatusToSignals(status);
+}
+
+TComErrors TCustomComPort::TakeLineErrors()
+{
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!device_.ClearCommError(Handle(), &errors, &status))
+        throw EComPort(CError_ClearComFailed, static_cast<int>(device_.GetLastError()));
+    return CommErrorsToErrors(errors, Parity().Check());
+}
+
+void TCustomComPort::AbortTransfers()
+{
+    if (!device_.PurgeComm(Handle(), PURGE_TXABORT | PURGE_RXABORT))
+        throw EComPort(CError_PurgeFailed, static_cast<int>(device_.GetLastError()));
+}

@@ -1,0 +1,157 @@
+#include "PtyPair.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <stdexcept>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+bool ReadPtySpeed(int fd, unsigned* input, unsigned* output);
+
+namespace {
+
+std::runtime_error Failure(const char* what)
+{
+    return std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+}
+
+int RemainingMs(std::chrono::steady_clock::time_point deadline)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+} // namespace
+
+PtyPair::PtyPair()
+{
+    char name[256] = {};
+    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+        throw Failure("openpty");
+    path_ = name;
+    int flags = fcntl(master_, F_GETFL);
+    fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+}
+
+PtyPair::~PtyPair()
+{
+    ReleaseSlave();
+    CloseMaster();
+}
+
+void PtyPair::ReleaseSlave()
+{
+    if (slave_ >= 0)
+        ::close(slave_);
+    slave_ = -1;
+}
+
+void PtyPair::CloseMaster()
+{
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
+
+void PtyPair::Send(std::string_view bytes) const
+{
+    while (!bytes.empty()) {
+        ssize_t n = ::write(master_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EAGAIN) {
+            pollfd out{master_, POLLOUT, 0};
+            ::poll(&out, 1, 1000);
+            continue;
+        }
+        if (n < 0)
+            throw Failure("write to pty master");
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+std::string PtyPair::Receive(std::size_t count, std::chrono::milliseconds within) const
+{
+    auto deadline = std::chrono::steady_clock::now() + within;
+    std::string bytes;
+    char chunk[4096];
+    while (bytes.size() < count) {
+        ssize_t n = ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
+        if (n > 0) {
+            bytes.append(chunk, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN)
+            break;  // EIO: the slave is closed and everything has been read
+        pollfd in{master_, POLLIN, 0};
+        if (::poll(&in, 1, RemainingMs(deadline)) <= 0)
+            break;
+    }
+    return bytes;
+}
+
+PtyLine PtyPair::Line() const
+{
+    PtyLine line;
+    if (tcgetattr(master_, &line.Attributes) != 0 ||
+        !ReadPtySpeed(master_, &line.InputSpeed, &line.OutputSpeed))
+        throw Failure("reading the slave's termios");
+    return line;
+}
+
+PtyReader::PtyReader(int master, bool keep)
+    : master_(master), keep_(keep), stop_(eventfd(0, EFD_CLOEXEC))
+{
+    if (stop_ < 0)
+        throw Failure("eventfd");
+    thread_ = std::thread([this] { Run(); });
+}
+
+PtyReader::~PtyReader()
+{
+    std::uint64_t one = 1;
+    if (::write(stop_, &one, sizeof one) != sizeof one)
+        std::terminate();
+    thread_.join();
+    ::close(stop_);
+}
+
+bool PtyReader::WaitFor(std::size_t count, std::chrono::milliseconds within) const
+{
+    std::unique_lock lock(mutex_);
+    return arrived_.wait_for(lock, within, [&] { return total_.load() >= count; });
+}
+
+std::string PtyReader::Bytes() const
+{
+    std::lock_guard lock(mutex_);
+    return bytes_;
+}
+
+void PtyReader::Run()
+{
+    char chunk[4096];
+    bool open = true;
+    while (open) {
+        pollfd fds[2] = {{master_, POLLIN, 0}, {stop_, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+            return;
+        if (fds[1].revents)
+            return;
+        ssize_t n = ::read(master_, chunk, sizeof chunk);
+        if (n <= 0) {
+            // EIO once the slave's last close has been read past; wait for stop only.
+            open = n < 0 && errno == EAGAIN;
+            continue;
+        }
+        std::lock_guard lock(mutex_);
+        if (keep_)
+            bytes_.append(chunk, static_cast<std::size_t>(n));
+        total_ += static_cast<std::size_t>(n);
+        arrived_.notify_all();
+    }
+    pollfd stop{stop_, POLLIN, 0};
+    ::poll(&stop, 1, -1);
+}
