@@ -1,0 +1,109 @@
+#include "IniFile.h"
+
+#include "runtime/Format.h"
+#include "runtime/TextLookup.h"
+#include "runtime/WholeFile.h"
+
+#include <cerrno>
+#include <charconv>
+#include <optional>
+
+// Only 8-bit text is kept; no wide-character variant is needed. The packaged header
+// keeps its template bodies behind SI_IMPLEMENTATION (its library instantiates them
+// for builds with ICU), so this file instantiates the one variant used here.
+#define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+namespace {
+
+[[noreturn]] void Fail(const char* pattern, const std::filesystem::path& file, int err)
+{
+    throw EIniFileException(FormatTemplate(RuntimeText(pattern), {file.string(), ErrorText(err)}));
+}
+
+// The file's content; a missing file is an empty one.
+void Load(const std::filesystem::path& file, CSimpleIniA& ini)
+{
+    std::string bytes;
+    const int err = ReadWholeFile(file, bytes);
+    if (err == ENOENT)
+        return;
+    if (err)
+        Fail("Cannot read the file '%s': %s", file, err);
+    if (ini.LoadData(bytes) < 0)
+        Fail("Cannot read the file '%s': %s", file, ENOMEM);
+}
+
+void Store(const std::filesystem::path& file, const CSimpleIniA& ini)
+{
+    std::string bytes;
+    if (ini.Save(bytes) < 0)
+        Fail("Cannot write the file '%s': %s", file, ENOMEM);
+    if (const int err = ReplaceWholeFile(file, bytes))
+        Fail("Cannot write the file '%s': %s", file, err);
+}
+
+// 8-bit text, one value a key, and values with line breaks written in the
+// multi-line form instead of breaking the file.
+struct TIniData : CSimpleIniA {
+    TIniData() : CSimpleIniA(false, false, true) {}
+};
+
+std::optional<std::int32_t> ParseInteger(std::string_view text)
+{
+    bool negative = false;
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    std::int64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    value = negative ? -value : value;
+    if (value < INT32_MIN || value > INT32_MAX)
+        return std::nullopt;
+    return std::int32_t(value);
+}
+
+} // namespace
+
+TIniFile::TIniFile(std::filesystem::path fileName) : fileName_(std::move(fileName)) {}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue) const
+{
+    TIniData ini;
+    Load(fileName_, ini);
+    const char* value = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    return value ? value : defaultValue;
+}
+
+std::int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key,
+                                   std::int32_t defaultValue) const
+{
+    TIniData ini;
+    Load(fileName_, ini);
+    const char* value = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    return value ? ParseInteger(value).value_or(defaultValue) : defaultValue;
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
+{
+    TIniData ini;
+    Load(fileName_, ini);
+    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0)
+        Fail("Cannot write the file '%s': %s", fileName_, ENOMEM);
+    Store(fileName_, ini);
+}
+
+void TIniFile::WriteInteger(const std::string& section, const std::string& key, std::int32_t value)
+{
+    WriteString(section, key, std::to_string(value));
+}

@@ -1,0 +1,94 @@
+#include "RegistryKey.h"
+
+#include "runtime/Format.h"
+#include "runtime/KeyFile.h"
+#include "runtime/TextLookup.h"
+#include "runtime/WholeFile.h"
+
+#include <cerrno>
+
+namespace {
+
+const char* const kGetFailed = "Failed to get data for '%s'";
+const char* const kSetFailed = "Failed to set data for '%s'";
+const char* const kInvalidType = "Invalid data type for '%s'";
+
+std::string ValueText(const char* pattern, const std::string& name)
+{
+    return FormatTemplate(RuntimeText(pattern), {name});
+}
+
+// The value's message followed by what went wrong with the file.
+[[noreturn]] void Fail(const char* pattern, const std::string& name, const std::string& cause)
+{
+    throw ERegistryException(ValueText(pattern, name) + " (" + cause + ")");
+}
+
+std::string FileCause(const char* pattern, const std::filesystem::path& file, int err)
+{
+    return FormatTemplate(RuntimeText(pattern), {file.string(), ErrorText(err)});
+}
+
+// The key as the file holds it now; `pattern` is the value's message on failure.
+TKeyFile LoadKey(const std::filesystem::path& file, const char* pattern, const std::string& name)
+{
+    if (file.empty())
+        Fail(pattern, name, RuntimeText("no key is open"));
+    std::string bytes;
+    const int err = ReadWholeFile(file, bytes);
+    if (err && err != ENOENT)
+        Fail(pattern, name, FileCause("cannot read the file '%s': %s", file, err));
+    TKeyFileError damage;
+    auto key = TKeyFile::Parse(bytes, damage);
+    if (!key)
+        Fail(pattern, name, FormatTemplate(RuntimeText("the file '%s' is damaged at line %d: %s"),
+                                           {file.string(), damage.line, RuntimeText(damage.reason)}));
+    return std::move(*key);
+}
+
+void WriteValue(const std::filesystem::path& file, const TKeyValue& value)
+{
+    TKeyFile key = LoadKey(file, kSetFailed, value.name);
+    key.Set(value);
+    if (const int err = ReplaceWholeFile(file, key.Text()))
+        Fail(kSetFailed, value.name, FileCause("cannot write the file '%s': %s", file, err));
+}
+
+} // namespace
+
+bool TRegistry::ValueExists(const std::string& name) const
+{
+    return LoadKey(keyFile_, kGetFailed, name).Find(name) != nullptr;
+}
+
+std::string TRegistry::ReadString(const std::string& name) const
+{
+    const TKeyFile key = LoadKey(keyFile_, kGetFailed, name);
+    const TKeyValue* value = key.Find(name);
+    if (!value)
+        return {};
+    if (value->type != TKeyDataType::String)
+        throw ERegistryException(ValueText(kInvalidType, name));
+    return value->text;
+}
+
+std::int32_t TRegistry::ReadInteger(const std::string& name) const
+{
+    const TKeyFile key = LoadKey(keyFile_, kGetFailed, name);
+    const TKeyValue* value = key.Find(name);
+    if (!value)
+        throw ERegistryException(ValueText(kGetFailed, name));
+    if (value->type != TKeyDataType::Integer)
+        throw ERegistryException(ValueText(kInvalidType, name));
+    return value->number;
+}
+
+void TRegistry::WriteString(const std::string& name, const std::string& value)
+{
+    WriteValue(keyFile_, {name, TKeyDataType::String, value, 0});
+}
+
+void TRegistry::WriteInteger(const std::string& name, std::int32_t value)
+{
+    WriteValue(keyFile_, {name, TKeyDataType::Integer, {}, value});
+}
