@@ -1,0 +1,220 @@
+#include "app/UploadStream.h"
+
+#include "runtime/Exception.h"
+#include "TempDir.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Every line, asking the at-end test twice each time: asking must not move the reader.
+Lines ReadAll(const std::filesystem::path& path, std::size_t bufferSize)
+{
+    HexFileReader reader(path, bufferSize);
+    Lines lines;
+    while (!reader.Eof() && !reader.Eof())
+        lines.push_back(reader.ReadLine());
+    reader.Close();
+    return lines;
+}
+
+// The code of the EInOutError that `action` raises; -1 when it raises none.
+int ErrorCodeOf(const std::function<void()>& action, std::string* message = nullptr)
+{
+    try {
+        action();
+    } catch (const EInOutError& e) {
+        if (message)
+            *message = e.Message();
+        return e.ErrorCode();
+    }
+    return -1;
+}
+
+// Opens `path` in a child process after `prepare` has run there, so that limits
+// and identities can change without touching the test process. Gives the error code.
+int OpenCodeInChild(const std::string& path, const std::function<void()>& prepare)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prepare();
+        const int code = ErrorCodeOf([&] { HexFileReader reader(path); });
+        _exit(code < 0 ? 0 : code > 254 ? 255 : code);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool CanLock(const std::filesystem::path& path, int how)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool locked = flock(fd, how | LOCK_NB) == 0;
+    close(fd);
+    return locked;
+}
+
+std::string Nul(std::string_view text)
+{
+    std::string s(text);
+    for (char& c : s)
+        if (c == '@')
+            c = '\0';
+    return s;
+}
+
+} // namespace
+
+TEST(HexFileReader, LineEndsCtrlZAndOrdinaryBytesAtEveryBufferBoundary)
+{
+    const struct {
+        std::string bytes;
+        Lines lines;
+    } cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"\n", {""}},
+        {"\r", {""}},
+        {"a\nb\n", {"a", "b"}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\rb\r", {"a", "b"}},
+        {"a\n\nb", {"a", "", "b"}},
+        {"a\r\r\nb", {"a", "", "b"}},
+        {"a\n\r\nb\n\n", {"a", "", "b", ""}},
+        // Ctrl-Z at the start of a line ends the file.
+        {"\x1A" "a\n", {}},
+        {"a\n\x1A", {"a"}},
+        {"a\r\n\x1A" "b\r\n", {"a"}},
+        {"a\r\x1A" "b", {"a"}},
+        // Inside a line it ends the line's text; a further one in the skipped rest ends the file.
+        {"ab\x1A", {"ab"}},
+        {"ab\x1A" "cd\nef\n", {"ab", "ef"}},
+        {"ab\x1A" "cd\r\nef", {"ab", "ef"}},
+        {"ab\x1A" "cd\ref", {"ab", "ef"}},
+        {"ab\x1A\r\nef", {"ab", "ef"}},
+        {"ab\x1A" "c\x1A" "d\nef\n", {"ab"}},
+        // NUL and every other byte are characters.
+        {Nul("a@b\n@\n"), {Nul("a@b"), Nul("@")}},
+        {"\t\x01\x1B\x7F\x80\xFF\n", {"\t\x01\x1B\x7F\x80\xFF"}},
+    };
+    TempDir dir;
+    for (const std::size_t bufferSize : {std::size_t(1), std::size_t(2), std::size_t(3), HexFileReader::DefaultBufferSize}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << "buffer " << bufferSize << ", bytes \"" << c.bytes << '"');
+            EXPECT_EQ(ReadAll(dir.Write("lines.hex", c.bytes), bufferSize), c.lines);
+        }
+    }
+}
+
+TEST(HexFileReader, LongLinesKeepABoundedPrefixAndLoseNothingAfter)
+{
+    TempDir dir;
+    const std::string head = ":10000000DEADBEEF";
+    const std::string longLine = head + std::string(300000, '7');
+    const auto path = dir.Write("long.hex", longLine + "\r\n" + longLine + "\x1A" "xx\r\nlast");
+    for (const std::size_t bufferSize : {std::size_t(7), HexFileReader::DefaultBufferSize}) {
+        const Lines lines = ReadAll(path, bufferSize);
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[0], longLine.substr(0, HexFileReader::KeptLineLength));
+        EXPECT_EQ(lines[1], lines[0]);
+        EXPECT_EQ(lines[2], "last");
+    }
+}
+
+TEST(HexFileReader, OperationsOutOfOrderRaise)
+{
+    TempDir dir;
+    const auto path = dir.Write("one.hex", "only\n");
+    HexFileReader reader(path);
+    EXPECT_EQ(reader.ReadLine(), "only");
+    std::string message;
+    EXPECT_EQ(ErrorCodeOf([&] { reader.ReadLine(); }, &message), 100);
+    EXPECT_EQ(message, "Read beyond end of file");
+    reader.Close();
+    reader.Close();
+    EXPECT_EQ(ErrorCodeOf([&] { reader.Eof(); }), EInOutError::FromErrno(EBADF).ErrorCode());
+    EXPECT_EQ(ErrorCodeOf([&] { reader.ReadLine(); }), EInOutError::FromErrno(EBADF).ErrorCode());
+    // Opened again, it starts from the beginning.
+    reader.Open(path);
+    EXPECT_EQ(reader.ReadLine(), "only");
+}
+
+TEST(HexFileReader, HoldsASharedLockWhileOpen)
+{
+    TempDir dir;
+    const auto path = dir.Write("locked.hex", "x\n");
+    {
+        HexFileReader reader(path);
+        EXPECT_TRUE(CanLock(path, LOCK_SH));   // other readers are welcome
+        EXPECT_FALSE(CanLock(path, LOCK_EX));  // a writer is kept out
+        reader.Close();
+        EXPECT_TRUE(CanLock(path, LOCK_EX));
+        reader.Open(path);
+    }
+    EXPECT_TRUE(CanLock(path, LOCK_EX));  // the destructor released it
+
+    // A file a writer holds is a sharing violation, until the writer lets go.
+    const int writer = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(flock(writer, LOCK_EX), 0);
+    std::string message;
+    EXPECT_EQ(ErrorCodeOf([&] { HexFileReader reader(path); }, &message), 32);
+    EXPECT_EQ(message, "I/O error 32");
+    close(writer);
+    EXPECT_EQ(ErrorCodeOf([&] { HexFileReader reader(path); }), -1);
+}
+
+TEST(HexFileReader, OpenFailuresCarryTheirCodeAndMessage)
+{
+    TempDir dir;
+    const auto file = dir.Write("a.hex", "x\n");
+    std::string message;
+    EXPECT_EQ(ErrorCodeOf([&] { HexFileReader r((dir.Path() / "missing.hex").string()); }, &message), 2);
+    EXPECT_EQ(message, "File not found");
+    EXPECT_EQ(ErrorCodeOf([&] { HexFileReader r(""); }), 2);
+    EXPECT_EQ(ErrorCodeOf([&] { HexFileReader r((file / "x.hex").string()); }, &message), 3);
+    EXPECT_EQ(message, "Invalid filename");
+    EXPECT_EQ(ErrorCodeOf([&] { HexFileReader r((dir.Path() / std::string(300, 'n')).string()); }), 3);
+    // A folder or a device is no file.
+    EXPECT_EQ(ErrorCodeOf([&] { HexFileReader r(dir.Path()); }, &message), 5);
+    EXPECT_EQ(message, "File access denied");
+    EXPECT_EQ(ErrorCodeOf([&] { HexFileReader r("/dev/null"); }), 5);
+}
+
+TEST(HexFileReader, PermissionAndDescriptorLimitsMapOntoTheTable)
+{
+    TempDir dir;
+    const auto file = dir.Write("secret.hex", "x\n");
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(file.c_str(), 0), 0);
+    // Root reads anything; an ordinary user is needed to be refused.
+    EXPECT_EQ(OpenCodeInChild(file, [] {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(254);
+    }), 5);
+    ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+    EXPECT_EQ(OpenCodeInChild(file, [] {
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_NOFILE, &none);
+    }), 4);
+}
+
+TEST(HexFileReader, AReadFailureIsAnInOutErrorWithTheGenericText)
+{
+    // Reading a process's memory at offset 0 fails with EIO: errno 5, which must
+    // not read as "File access denied".
+    HexFileReader reader("/proc/self/mem");
+    std::string message;
+    EXPECT_EQ(ErrorCodeOf([&] { reader.Eof(); }, &message), EIO);
+    EXPECT_EQ(message, "I/O error 5");
+}

@@ -1,0 +1,100 @@
+#include "app/UploadStream.h"
+
+#include "runtime/Exception.h"
+#include "TempDir.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes StreamOf(const std::filesystem::path& path, const TBankNames& names = {})
+{
+    Bytes out;
+    WriteUploadStream(path, names, [&out](std::uint8_t b) { out.push_back(b); });
+    return out;
+}
+
+Bytes NameTableOf(const TBankNames& names)
+{
+    const TNameTable table = EncodeNameTable(names);
+    return Bytes(table.begin(), table.end());
+}
+
+const char* const Program[] = {
+    ":020000040000FA",
+    ":1000000001020304A5A6A7A8A9AAABACADAEAFB0E8",
+    "  :short",
+    ":03001000C0FFEE40",
+    ":00000001FF",
+    ":01002000AB34",  // after the end record: still read and sent
+};
+
+std::string Join(const char* lineEnd, const char* tail = "")
+{
+    std::string text;
+    for (const char* line : Program)
+        text += std::string(line) + lineEnd;
+    return text + tail;
+}
+
+} // namespace
+
+TEST(UploadStream, ProgramWordsInFileOrderThenTheNameTable)
+{
+    TempDir dir;
+    const TBankNames names{"Prog", "", "Zażółć"};
+    const Bytes stream = StreamOf(dir.Write("p.hex", Join("\r\n")), names);
+    Bytes expected = {0x00, 0x00, 0xFA, 0x00,
+                      0x01, 0x02, 0x03, 0x04,
+                      0xC0, 0xFF, 0xEE, 0x40,
+                      0xAB, 0x34, 0x00, 0x00};
+    const Bytes table = NameTableOf(names);
+    expected.insert(expected.end(), table.begin(), table.end());
+    EXPECT_EQ(stream, expected);
+}
+
+TEST(UploadStream, LineEndsAndATrailingCtrlZDoNotChangeTheStream)
+{
+    TempDir dir;
+    const Bytes reference = StreamOf(dir.Write("lf.hex", Join("\n")));
+    ASSERT_EQ(reference.size(), 4 * 4 + 128u);
+    EXPECT_EQ(StreamOf(dir.Write("crlf.hex", Join("\r\n"))), reference);
+    EXPECT_EQ(StreamOf(dir.Write("cr.hex", Join("\r"))), reference);
+    EXPECT_EQ(StreamOf(dir.Write("z.hex", Join("\r\n", "\x1A"))), reference);
+    EXPECT_EQ(StreamOf(dir.Write("zjunk.hex", Join("\r\n", "\x1A:1000000099999999"))), reference);
+}
+
+TEST(UploadStream, FilesWithoutTakenLinesGiveTheNameTableAlone)
+{
+    TempDir dir;
+    const TBankNames names{"A", "B", "C", "D", "E", "F", "G", "H"};
+    EXPECT_EQ(StreamOf(dir.Write("empty.hex", ""), names), NameTableOf(names));
+    EXPECT_EQ(StreamOf(dir.Write("end.hex", ":00000001FF\r\n"), names), NameTableOf(names));
+    EXPECT_EQ(StreamOf(dir.Write("blank.hex", "\n\n            \n"), names), NameTableOf(names));
+    EXPECT_EQ(StreamOf(dir.Write("z.hex", "\x1A:10000000FFFFFFFF\n")), Bytes(128, 0xFF));
+}
+
+TEST(UploadStream, FailuresSendNothingAndReleaseTheFile)
+{
+    TempDir dir;
+    Bytes sent;
+    EXPECT_THROW(WriteUploadStream((dir.Path() / "none.hex").string(), {},
+                                   [&sent](std::uint8_t b) { sent.push_back(b); }),
+                 EInOutError);
+    EXPECT_TRUE(sent.empty());
+
+    // A sink that fails (a port write, say) must not leave the file open and locked.
+    const auto path = dir.Write("p.hex", Join("\n"));
+    EXPECT_THROW(WriteUploadStream(path, {}, [](std::uint8_t) { throw std::runtime_error("port"); }),
+                 std::runtime_error);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+    close(fd);
+}
