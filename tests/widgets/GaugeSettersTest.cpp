@@ -1,0 +1,199 @@
+#include "GaugeTestSupport.h"
+
+#include "runtime/Exception.h"
+#include "runtime/TextLookup.h"
+
+#include <QVariant>
+#include <climits>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string RangeMessage(TGauge& gauge, void (TGauge::*setter)(std::int32_t), std::int32_t value)
+{
+    try {
+        (gauge.*setter)(value);
+    } catch (const EInvalidOperation& error) {
+        return error.Message();
+    }
+    return "no error";
+}
+
+} // namespace
+
+TEST(GaugeSetters, StartsWithItsInitialValues)
+{
+    TGauge gauge;
+    EXPECT_EQ(gauge.width(), 100);
+    EXPECT_EQ(gauge.height(), 100);
+    EXPECT_EQ(gauge.MinValue(), 0);
+    EXPECT_EQ(gauge.MaxValue(), 100);
+    EXPECT_EQ(gauge.Progress(), 0);
+    EXPECT_EQ(gauge.Kind(), gkHorizontalBar);
+    EXPECT_TRUE(gauge.ShowText());
+    EXPECT_EQ(gauge.BorderStyle(), bsSingle);
+    EXPECT_EQ(gauge.ForeColor(), clBlack);
+    EXPECT_EQ(gauge.BackColor(), clWhite);
+    EXPECT_EQ(gauge.Color(), clWindow);
+    EXPECT_TRUE(gauge.ParentColor());
+    EXPECT_FALSE(gauge.Loading());
+    EXPECT_FALSE(gauge.testAttribute(Qt::WA_NativeWindow));
+}
+
+TEST(GaugeSetters, ProgressIsClampedToTheRange)
+{
+    TGauge gauge;
+    gauge.SetMaxValue(102);
+    gauge.SetProgress(-1);
+    EXPECT_EQ(gauge.Progress(), 0);
+    gauge.SetProgress(51);
+    EXPECT_EQ(gauge.Percent(), 50);
+    gauge.SetProgress(52);
+    EXPECT_EQ(gauge.Progress(), 52);
+    EXPECT_EQ(gauge.Percent(), 50);
+    gauge.SetProgress(101);
+    EXPECT_EQ(gauge.Percent(), 99);
+    gauge.SetProgress(500);
+    EXPECT_EQ(gauge.Progress(), 102);
+    EXPECT_EQ(gauge.Percent(), 100);
+}
+
+TEST(GaugeSetters, BoundsDragProgressAlong)
+{
+    TGauge gauge;
+    gauge.SetProgress(50);
+    gauge.SetMinValue(60);
+    EXPECT_EQ(gauge.Progress(), 60);
+    gauge.SetMaxValue(70);
+    gauge.SetProgress(70);
+    gauge.SetMaxValue(65);
+    EXPECT_EQ(gauge.Progress(), 65);
+    gauge.SetMinValue(65);  // equal to the other bound: accepted
+    EXPECT_EQ(gauge.MinValue(), 65);
+    EXPECT_EQ(gauge.Percent(), 0);
+    gauge.SetMinValue(0);
+    gauge.SetMaxValue(0);
+    EXPECT_EQ(gauge.Progress(), 0);
+    EXPECT_EQ(gauge.Percent(), 0);
+}
+
+TEST(GaugeSetters, WidestRangeGivesHalfWayAtZero)
+{
+    TGauge gauge;
+    gauge.SetMinValue(INT_MIN);
+    gauge.SetMaxValue(INT_MAX);
+    EXPECT_EQ(gauge.Progress(), 0);
+    EXPECT_EQ(gauge.Percent(), 50);
+    gauge.SetProgress(INT_MAX);
+    EXPECT_EQ(gauge.Percent(), 100);
+}
+
+TEST(GaugeSetters, CrossedBoundsRaiseAndChangeNothing)
+{
+    TGauge gauge;
+    gauge.SetProgress(30);
+    EXPECT_EQ(RangeMessage(gauge, &TGauge::SetMinValue, 200), "Value must be between -2147483647 and 99");
+    EXPECT_EQ(RangeMessage(gauge, &TGauge::SetMaxValue, -5), "Value must be between 1 and 2147483647");
+    EXPECT_EQ(gauge.MinValue(), 0);
+    EXPECT_EQ(gauge.MaxValue(), 100);
+    EXPECT_EQ(gauge.Progress(), 30);
+}
+
+TEST(GaugeSetters, MessageNumbersAtTheEndsOfTheIntegerRangeDoNotWrap)
+{
+    TGauge gauge;
+    gauge.SetMinValue(INT_MIN);
+    gauge.SetMaxValue(INT_MIN);
+    EXPECT_EQ(RangeMessage(gauge, &TGauge::SetMinValue, 0), "Value must be between -2147483647 and -2147483649");
+    gauge.SetMaxValue(INT_MAX);
+    gauge.SetMinValue(INT_MAX);
+    EXPECT_EQ(RangeMessage(gauge, &TGauge::SetMaxValue, 0), "Value must be between 2147483648 and 2147483647");
+}
+
+TEST(GaugeSetters, RangeMessageIsTranslatedAndFilledSafely)
+{
+    setenv("LANG", "pl_PL", 1);
+    InitTextLookup(TEST_LOCALE_DIR);
+    TGauge gauge;
+    const std::string message = RangeMessage(gauge, &TGauge::SetMaxValue, -5);
+    setenv("LANG", "C", 1);
+    InitTextLookup(TEST_LOCALE_DIR);
+    EXPECT_EQ(message, "Wartość musi leżeć poniżej 2147483647 i powyżej 1");
+}
+
+TEST(GaugeSetters, StoredFormMaySetBoundsInAnyOrderUntilLoadingEnds)
+{
+    std::unique_ptr<TGauge> gauge;
+    {
+        TStoredFormReading reading;
+        gauge = std::make_unique<TGauge>();
+    }
+    ASSERT_TRUE(gauge->Loading());
+    gauge->SetMinValue(200);
+    gauge->SetMaxValue(300);
+    gauge->SetProgress(250);
+    EXPECT_EQ(gauge->MinValue(), 200);
+    EXPECT_EQ(gauge->MaxValue(), 300);
+    EXPECT_EQ(gauge->Percent(), 50);
+    gauge->FinishLoading();
+    EXPECT_FALSE(gauge->Loading());
+    EXPECT_EQ(RangeMessage(*gauge, &TGauge::SetMinValue, 400), "Value must be between -2147483647 and 299");
+}
+
+TEST(GaugeSetters, StoredFormWritesThroughQtProperties)
+{
+    TGauge gauge;
+    EXPECT_TRUE(gauge.setProperty("MaxValue", 102));
+    EXPECT_TRUE(gauge.setProperty("Progress", 51));
+    EXPECT_TRUE(gauge.setProperty("Kind", 3));
+    EXPECT_TRUE(gauge.setProperty("BorderStyle", 0));
+    EXPECT_TRUE(gauge.setProperty("ShowText", false));
+    EXPECT_TRUE(gauge.setProperty("ForeColor", QVariant(uint(clRed))));
+    EXPECT_TRUE(gauge.setProperty("BackColor", QVariant(uint(clBtnFace))));
+    EXPECT_EQ(gauge.MaxValue(), 102);
+    EXPECT_EQ(gauge.Progress(), 51);
+    EXPECT_EQ(gauge.Kind(), gkPie);
+    EXPECT_EQ(gauge.BorderStyle(), bsNone);
+    EXPECT_FALSE(gauge.ShowText());
+    EXPECT_EQ(gauge.ForeColor(), clRed);
+    EXPECT_EQ(gauge.BackColor(), clBtnFace);
+    EXPECT_EQ(gauge.property("Percent").toInt(), 50);
+    EXPECT_EQ(gauge.property("Kind").value<TGaugeKind>(), gkPie);
+}
+
+TEST(GaugeSetters, OutOfRangeEnumerationValuesAreIgnored)
+{
+    TGauge gauge;
+    gauge.SetKind(static_cast<TGaugeKind>(9));
+    gauge.SetBorderStyle(static_cast<TBorderStyle>(2));
+    EXPECT_EQ(gauge.Kind(), gkHorizontalBar);
+    EXPECT_EQ(gauge.BorderStyle(), bsSingle);
+}
+
+TEST(GaugeColors, DirectAndSystemColours)
+{
+    QPalette palette;
+    palette.setColor(QPalette::Base, QColor(1, 2, 3));
+    palette.setColor(QPalette::Button, QColor(4, 5, 6));
+    EXPECT_EQ(ColorToQColor(clRed, palette), QColor(255, 0, 0));
+    EXPECT_EQ(ColorToQColor(clGreen, palette), QColor(0, 128, 0));
+    EXPECT_EQ(ColorToQColor(clBlue, palette), QColor(0, 0, 255));
+    EXPECT_EQ(ColorToQColor(0x00332211, palette), QColor(0x11, 0x22, 0x33));
+    EXPECT_EQ(ColorToQColor(clWindow, palette), QColor(1, 2, 3));
+    EXPECT_EQ(ColorToQColor(clBtnFace, palette), QColor(4, 5, 6));
+    EXPECT_EQ(QColorToColor(QColor(0x11, 0x22, 0x33)), 0x00332211u);
+}
+
+TEST(GaugeColors, BltBitmapTakesTheTemplateSizeAndTheFrameColour)
+{
+    QPalette palette;
+    palette.setColor(QPalette::Shadow, QColor(9, 8, 7));
+    const QImage tmpl(265, 20, QImage::Format_RGB32);
+    TBltBitmap bitmap;
+    bitmap.MakeLike(tmpl, palette);
+    EXPECT_EQ(bitmap.size(), QSize(265, 20));
+    EXPECT_EQ(bitmap.format(), QImage::Format_RGB32);
+    EXPECT_EQ(Rgb(bitmap, 0, 0), 0x090807u);
+    EXPECT_EQ(Rgb(bitmap, 264, 19), 0x090807u);
+}
