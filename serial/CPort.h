@@ -5,6 +5,7 @@
 #include "serial/ComErrors.h"
 #include "serial/ComSettings.h"
 #include "serial/ComTransfer.h"
+#include "runtime/MainThread.h"
 
 #include <atomic>
 #include <cstdint>
@@ -15,7 +16,6 @@
 class TRegistry;
 class TIniFile;
 class TComThread;
-class THiddenWindow;
 
 // Handler types; Sender is the port.
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
@@ -210,24 +210,28 @@ protected:
 private:
     friend class TComThread;
 
-    // Dispatch of the events of one completed wait (event thread).
-    void DispatchEvents(TComEvents detected);
+    // Runs the handling step of each detected event, in the fixed order.
     void ProcessEvents(TComEvents detected);
-    void SendEventMessages(TComEvents detected);
+    void RunMessageStep(DWORD maskBit);
+    // The window the event thread sends its messages to (smWindowSync).
+    HWND EventWindow() const { return window_.load(std::memory_order_acquire); }
 
     void StartEventThread();
     void StopEventThread();
+    void ReleaseEventWindow();
     void ReportOpened();
     void ReportClosing();
+    bool CanApply() const;
 
     TComDevice& device_;
     std::unique_ptr<TComThread> eventThread_;
     std::atomic<bool> threadCreated_{false};
     std::atomic<THandle> handle_{INVALID_HANDLE_VALUE};
-    std::atomic<THiddenWindow*> window_{nullptr};
+    std::atomic<HWND> window_{0};
     std::atomic<bool> reportRxCount_{true};
     TComThreadPriority eventThreadPriority_ = cpNormal;
     std::atomic<bool> connected_{false};
+    bool closing_ = false;
     TBaudRate baudRate_ = br9600;
     std::int32_t customBaudRate_ = 9600;
     std::string port_ = "COM1";

@@ -1,10 +1,143 @@
 #include "serial/ComThread.h"
 
-TComThread::TComThread(TCustomComPort& port) : comPort_(port), device_(port.Device())
+#include "runtime/Format.h"
+#include "runtime/TextLookup.h"
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <array>
+
+namespace {
+
+// The dispatch order of the handling steps, with each event's message parameter.
+constexpr std::array<TComEvent, 10> kStepOrder = {
+    evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
+
+[[noreturn]] void StartFailed(DWORD error)
 {
-    throw EInvalidOperation("The event thread is not available yet");
+    throw Exception(FormatTemplate(RuntimeText("Cannot start the event thread (error %d)"),
+                                   {std::int64_t{error}}));
 }
 
-TComThread::~TComThread() = default;
-void TComThread::Stop() {}
-void TComThread::Execute() {}
+} // namespace
+
+void SetEventThreadPriority(TComThreadPriority priority)
+{
+    if (priority == cpIdle) {
+        sched_param param{};
+        pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
+        return;
+    }
+    // Nice values of the thread, from lowest to time-critical.
+    constexpr std::array<int, 7> kNice = {19, 10, 5, 0, -5, -10, -20};
+    const int nice = kNice.at(priority);
+    if (nice != 0)
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice);
+}
+
+TComThread::TComThread(TCustomComPort& port) : comPort_(port), device_(port.Device())
+{
+    stopEvent_ = device_.CreateEvent(true, false);
+    if (!stopEvent_)
+        StartFailed(device_.GetLastError());
+    overlapped_.hEvent = device_.CreateEvent(true, true);
+    if (!overlapped_.hEvent) {
+        const DWORD error = device_.GetLastError();
+        device_.CloseHandle(stopEvent_);
+        StartFailed(error);
+    }
+    device_.SetCommMask(comPort_.Handle(), EventsToMask(comPort_.Events()));
+    try {
+        thread_ = std::thread([this, priority = comPort_.EventThreadPriority()] {
+            SetEventThreadPriority(priority);
+            Execute();
+        });
+    } catch (...) {
+        device_.CloseHandle(overlapped_.hEvent);
+        device_.CloseHandle(stopEvent_);
+        throw;
+    }
+}
+
+TComThread::~TComThread()
+{
+    Stop();
+    ServeMainThreadUntil([this] { return Ended(); });
+    thread_.join();
+    device_.CloseHandle(overlapped_.hEvent);
+    device_.CloseHandle(stopEvent_);
+}
+
+void TComThread::Stop()
+{
+    device_.SetEvent(stopEvent_);
+    cancel_.Cancel();
+}
+
+void TComThread::Execute()
+{
+    try {
+        WaitLoop();
+        device_.SetCommMask(comPort_.Handle(), 0);
+        device_.PurgeComm(comPort_.Handle(), PURGE_TXCLEAR | PURGE_RXCLEAR);
+    } catch (...) {
+        // A failing handling step ends the thread as stopping does, but the mask and
+        // the queues stay as they are; the port stays open without event reports.
+    }
+    ended_.store(true, std::memory_order_release);
+    WakeMainThread();
+}
+
+void TComThread::WaitLoop()
+{
+    const THandle events[2] = {stopEvent_, overlapped_.hEvent};
+    DWORD waitCount = 2;
+    for (;;) {
+        if (waitCount == 2 && !device_.WaitCommEvent(comPort_.Handle(), &mask_, &overlapped_)
+            && device_.GetLastError() != ERROR_IO_PENDING)
+            waitCount = 1;  // no line event can come: wait for the stop alone, never spin
+        const DWORD r = device_.WaitForMultipleObjects(waitCount, events, false, INFINITE);
+        if (r != WAIT_OBJECT_0 + 1)
+            return;
+        DWORD done = 0;
+        if (device_.GetOverlappedResult(comPort_.Handle(), &overlapped_, &done, false)) {
+            detectedEvents_.store(MaskToEvents(mask_), std::memory_order_release);
+            DispatchEvents();
+        }
+        if (cancel_.Cancelled())
+            return;
+    }
+}
+
+void TComThread::DispatchEvents()
+{
+    switch (comPort_.SyncMethod()) {
+    case smThreadSync: {
+        const TComEvents detected = DetectedEvents();
+        RunOnMainThread([this, detected] { comPort_.ProcessEvents(detected); }, &cancel_);
+        break;
+    }
+    case smWindowSync:
+        SendEventMessages();
+        break;
+    case smNone:
+        comPort_.ProcessEvents(DetectedEvents());
+        break;
+    }
+}
+
+void TComThread::SendEventMessages()
+{
+    const TComEvents detected = DetectedEvents();
+    for (TComEvent event : kStepOrder) {
+        if (!detected.Contains(event))
+            continue;
+        SendMessage(comPort_.EventWindow(), CM_COMPORT_EVENT, EventsToMask(TComEvents{event}), 0,
+                    &cancel_);
+        if (cancel_.Cancelled())
+            return;
+    }
+}
