@@ -1,0 +1,65 @@
+// The text forms of the flags, line controls and characters that are saved.
+#include "serial/ComPersistence.h"
+
+#include <array>
+#include <charconv>
+
+namespace {
+
+const std::array<const char*, 3> kDTR = {"Disable", "Enable", "Handshake"};
+const std::array<const char*, 4> kRTS = {"Disable", "Enable", "Handshake", "Toggle"};
+
+std::string UpperCase(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return text;
+}
+
+template <typename E, std::size_t N>
+E Parse(const std::array<const char*, N>& texts, const std::string& text, E fallback)
+{
+    const std::string wanted = UpperCase(text);
+    for (std::size_t i = 0; i < N; ++i)
+        if (UpperCase(texts[i]) == wanted)
+            return E(i);
+    return fallback;
+}
+
+} // namespace
+
+std::string BoolText(bool value) { return value ? "Yes" : "No"; }
+bool ParseBool(const std::string& text) { return UpperCase(text) == "YES"; }
+
+std::string DTRText(TDTRFlowControl value) { return kDTR.at(value); }
+TDTRFlowControl ParseDTR(const std::string& text) { return Parse(kDTR, text, dtrDisable); }
+
+std::string RTSText(TRTSFlowControl value) { return kRTS.at(value); }
+TRTSFlowControl ParseRTS(const std::string& text) { return Parse(kRTS, text, rtsDisable); }
+
+std::string CharText(char value)
+{
+    const unsigned code = static_cast<unsigned char>(value);
+    if (code >= 33 && code <= 127)
+        return std::string(1, value);
+    return "#" + std::to_string(code);
+}
+
+char ParseChar(const std::string& text)
+{
+    if (text.empty())
+        return 0;
+    if (text.size() < 2 || text[0] != '#')
+        return text[0];
+    const char* first = text.data() + 1;
+    const char* last = text.data() + text.size();
+    // from_chars takes no '+'; a signed number may carry one.
+    if (*first == '+' && last - first > 1 && first[1] != '-')
+        ++first;
+    std::int32_t number = 0;
+    const auto [end, ec] = std::from_chars(first, last, number);
+    if (ec != std::errc() || end != last)
+        return 0;
+    return static_cast<char>(static_cast<unsigned char>(number & 0xFF));
+}

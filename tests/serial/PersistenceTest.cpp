@@ -1,0 +1,402 @@
+#include "serial/CPort.h"
+#include "serial/ComPersistence.h"
+
+#include "runtime/IniFile.h"
+#include "runtime/RegistryKey.h"
+
+#include "FakeComDevice.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TStoredGroups AllGroups()
+{
+    return {sgBasic, sgFlowControl, sgBuffer, sgTimeouts, sgParity, sgOthers};
+}
+
+// A port with every saved setting away from its initial value.
+void Customise(TCustomComPort& port)
+{
+    port.SetPort("/dev/ttyUSB3");
+    port.SetBaudRate(brCustom);
+    port.SetCustomBaudRate(31250);
+    port.SetStopBits(sbTwoStopBits);
+    port.SetDataBits(dbSeven);
+    port.Parity().SetBits(prMark);
+    port.SetEventChar('\r');
+    port.SetDiscardNull(true);
+    port.Parity().SetCheck(true);
+    port.Parity().SetReplace(true);
+    port.Parity().SetReplaceChar('?');
+    port.Buffer().SetOutputSize(4096);
+    port.Buffer().SetInputSize(2048);
+    port.Timeouts().SetReadInterval(5);
+    port.Timeouts().SetReadTotalConstant(6);
+    port.Timeouts().SetReadTotalMultiplier(7);
+    port.Timeouts().SetWriteTotalConstant(8);
+    port.Timeouts().SetWriteTotalMultiplier(9);
+    TComFlowControl& f = port.FlowControl();
+    f.SetControlRTS(rtsToggle);
+    f.SetControlDTR(dtrHandshake);
+    f.SetDSRSensitivity(true);
+    f.SetOutCTSFlow(true);
+    f.SetOutDSRFlow(true);
+    f.SetTxContinueOnXoff(true);
+    f.SetXonXoffIn(true);
+    f.SetXonXoffOut(false);
+    f.SetXoffChar('\x93');
+    f.SetXonChar('X');
+}
+
+void ExpectSameSettings(const TCustomComPort& a, const TCustomComPort& b)
+{
+    EXPECT_EQ(a.Port(), b.Port());
+    EXPECT_EQ(a.BaudRate(), b.BaudRate());
+    EXPECT_EQ(a.CustomBaudRate(), b.CustomBaudRate());
+    EXPECT_EQ(a.StopBits(), b.StopBits());
+    EXPECT_EQ(a.DataBits(), b.DataBits());
+    EXPECT_EQ(a.EventChar(), b.EventChar());
+    EXPECT_EQ(a.DiscardNull(), b.DiscardNull());
+    EXPECT_EQ(a.Parity().Bits(), b.Parity().Bits());
+    EXPECT_EQ(a.Parity().Check(), b.Parity().Check());
+    EXPECT_EQ(a.Parity().Replace(), b.Parity().Replace());
+    EXPECT_EQ(a.Parity().ReplaceChar(), b.Parity().ReplaceChar());
+    EXPECT_EQ(a.Buffer().InputSize(), b.Buffer().InputSize());
+    EXPECT_EQ(a.Buffer().OutputSize(), b.Buffer().OutputSize());
+    const TComTimeouts &ta = a.Timeouts(), &tb = b.Timeouts();
+    EXPECT_EQ(ta.ReadInterval(), tb.ReadInterval());
+    EXPECT_EQ(ta.ReadTotalConstant(), tb.ReadTotalConstant());
+    EXPECT_EQ(ta.ReadTotalMultiplier(), tb.ReadTotalMultiplier());
+    EXPECT_EQ(ta.WriteTotalConstant(), tb.WriteTotalConstant());
+    EXPECT_EQ(ta.WriteTotalMultiplier(), tb.WriteTotalMultiplier());
+    const TComFlowControl &fa = a.FlowControl(), &fb = b.FlowControl();
+    EXPECT_EQ(fa.ControlRTS(), fb.ControlRTS());
+    EXPECT_EQ(fa.ControlDTR(), fb.ControlDTR());
+    EXPECT_EQ(fa.DSRSensitivity(), fb.DSRSensitivity());
+    EXPECT_EQ(fa.OutCTSFlow(), fb.OutCTSFlow());
+    EXPECT_EQ(fa.OutDSRFlow(), fb.OutDSRFlow());
+    EXPECT_EQ(fa.TxContinueOnXoff(), fb.TxContinueOnXoff());
+    EXPECT_EQ(fa.XonXoffIn(), fb.XonXoffIn());
+    EXPECT_EQ(fa.XonXoffOut(), fb.XonXoffOut());
+    EXPECT_EQ(fa.XoffChar(), fb.XoffChar());
+    EXPECT_EQ(fa.XonChar(), fb.XonChar());
+}
+
+std::string MessageOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "(nothing raised)";
+}
+
+class Persistence : public ::testing::Test {
+protected:
+    Persistence()
+    {
+        port.SetName("RS232");
+        loaded.SetName("RS232");
+    }
+    std::filesystem::path KeyPath() const { return dir.Path() / "port.reg"; }
+    std::filesystem::path IniPath() const { return dir.Path() / "ports.ini"; }
+
+    TempDir dir;
+    FakeComDevice device;
+    TComPort port{nullptr, &device};
+    TComPort loaded{nullptr, &device};
+};
+
+} // namespace
+
+TEST(ValueForms, CharactersOutsidePrintableAsciiAreWrittenAsCodes)
+{
+    EXPECT_EQ(CharText('\r'), "#13");
+    EXPECT_EQ(CharText('\0'), "#0");
+    EXPECT_EQ(CharText('\x11'), "#17");
+    EXPECT_EQ(CharText(' '), "#32");
+    EXPECT_EQ(CharText('!'), "!");
+    EXPECT_EQ(CharText('A'), "A");
+    EXPECT_EQ(CharText('#'), "#");
+    EXPECT_EQ(CharText('\x7f'), "\x7f");
+    EXPECT_EQ(CharText('\x80'), "#128");
+    EXPECT_EQ(CharText('\xff'), "#255");
+    for (int code = 0; code < 256; ++code)
+        EXPECT_EQ(static_cast<unsigned char>(ParseChar(CharText(char(code)))), code);
+}
+
+TEST(ValueForms, ReadingACharacterTakesCodesAndFirstCharacters)
+{
+    EXPECT_EQ(ParseChar("#65"), 'A');
+    EXPECT_EQ(ParseChar("#"), '#');
+    EXPECT_EQ(ParseChar("#x"), 0);
+    EXPECT_EQ(ParseChar("AB"), 'A');
+    EXPECT_EQ(ParseChar("#300"), 44);
+    EXPECT_EQ(ParseChar(""), 0);
+    EXPECT_EQ(static_cast<unsigned char>(ParseChar("#-1")), 255);
+    EXPECT_EQ(ParseChar("#+66"), 'B');
+    EXPECT_EQ(ParseChar("#65 "), 0);
+    EXPECT_EQ(ParseChar("#6x"), 0);
+    EXPECT_EQ(ParseChar("#+"), 0);
+    EXPECT_EQ(ParseChar("#+-5"), 0);
+    EXPECT_EQ(ParseChar("#99999999999"), 0);  // beyond 32 bits: no integer
+    EXPECT_EQ(ParseChar("##"), 0);
+}
+
+TEST(ValueForms, FlagsAndLineControls)
+{
+    EXPECT_EQ(BoolText(true), "Yes");
+    EXPECT_EQ(BoolText(false), "No");
+    for (const char* yes : {"Yes", "yes", "YES", "yEs"})
+        EXPECT_TRUE(ParseBool(yes)) << yes;
+    for (const char* no : {"No", "1", "True", "", "Y", "yes ", " yes"})
+        EXPECT_FALSE(ParseBool(no)) << no;
+
+    const char* dtr[] = {"Disable", "Enable", "Handshake"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(DTRText(TDTRFlowControl(i)), dtr[i]);
+        EXPECT_EQ(ParseDTR(dtr[i]), i);
+    }
+    const char* rts[] = {"Disable", "Enable", "Handshake", "Toggle"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(RTSText(TRTSFlowControl(i)), rts[i]);
+        EXPECT_EQ(ParseRTS(rts[i]), i);
+    }
+    EXPECT_EQ(ParseDTR("handSHAKE"), dtrHandshake);
+    EXPECT_EQ(ParseRTS("toggle"), rtsToggle);
+    EXPECT_EQ(ParseDTR("Toggle"), dtrDisable);
+    EXPECT_EQ(ParseRTS("Enable "), rtsDisable);
+    EXPECT_EQ(ParseRTS(""), rtsDisable);
+}
+
+TEST_F(Persistence, BasicGroupOfANewPortIsAllThatIsSaved)
+{
+    TRegistry key(KeyPath());
+    port.SaveToRegistryKey(key);
+    EXPECT_EQ(ReadFileBytes(KeyPath()),
+              "REGEDIT4\n\n"
+              "\"Port\"=\"COM1\"\n\"BaudRate\"=\"9600\"\n\"StopBits\"=\"1\"\n\"DataBits\"=\"8\"\n"
+              "\"Parity\"=\"None\"\n\"FlowControl\"=\"None\"\n");
+    TIniFile ini(IniPath());
+    port.SaveToIniSection(ini);
+    EXPECT_EQ(ReadFileBytes(IniPath()),
+              "[RS232]\nPort = COM1\nBaudRate = 9600\nStopBits = 1\nDataBits = 8\nParity = None\n"
+              "FlowControl = None\n");
+    EXPECT_EQ(device.Calls().size(), 0u);
+}
+
+TEST_F(Persistence, EveryGroupIsWrittenInItsOrderAndForm)
+{
+    Customise(port);
+    port.SetStoredGroups(AllGroups());
+    TRegistry key(KeyPath());
+    port.SaveToRegistryKey(key);
+    EXPECT_EQ(ReadFileBytes(KeyPath()),
+              "REGEDIT4\n\n"
+              "\"Port\"=\"/dev/ttyUSB3\"\n"
+              "\"BaudRate\"=\"Custom\"\n"
+              "\"CustomBaudRate\"=dword:00007a12\n"
+              "\"StopBits\"=\"2\"\n"
+              "\"DataBits\"=\"7\"\n"
+              "\"Parity\"=\"Mark\"\n"
+              "\"FlowControl\"=\"Custom\"\n"
+              "\"EventChar\"=\"#13\"\n"
+              "\"DiscardNull\"=\"Yes\"\n"
+              "\"Parity.Check\"=\"Yes\"\n"
+              "\"Parity.Replace\"=\"Yes\"\n"
+              "\"Parity.ReplaceChar\"=\"?\"\n"
+              "\"Buffer.OutputSize\"=dword:00001000\n"
+              "\"Buffer.InputSize\"=dword:00000800\n"
+              "\"Timeouts.ReadInterval\"=dword:00000005\n"
+              "\"Timeouts.ReadTotalConstant\"=dword:00000006\n"
+              "\"Timeouts.ReadTotalMultiplier\"=dword:00000007\n"
+              "\"Timeouts.WriteTotalConstant\"=dword:00000008\n"
+              "\"Timeouts.WriteTotalMultiplier\"=dword:00000009\n"
+              "\"FlowControl.ControlRTS\"=\"Toggle\"\n"
+              "\"FlowControl.ControlDTR\"=\"Handshake\"\n"
+              "\"FlowControl.DSRSensitivity\"=\"Yes\"\n"
+              "\"FlowControl.OutCTSFlow\"=\"Yes\"\n"
+              "\"FlowControl.OutDSRFlow\"=\"Yes\"\n"
+              "\"FlowControl.TxContinueOnXoff\"=\"Yes\"\n"
+              "\"FlowControl.XonXoffIn\"=\"Yes\"\n"
+              "\"FlowControl.XonXoffOut\"=\"No\"\n"
+              "\"FlowControl.XoffChar\"=\"#147\"\n"
+              "\"FlowControl.XonChar\"=\"X\"\n");
+}
+
+TEST_F(Persistence, EveryGroupSurvivesARoundTripThroughBothStores)
+{
+    Customise(port);
+    port.SetStoredGroups(AllGroups());
+    loaded.SetStoredGroups(AllGroups());
+    TRegistry key(KeyPath());
+    port.SaveToRegistryKey(key);
+    loaded.LoadFromRegistryKey(key);
+    ExpectSameSettings(port, loaded);
+
+    TComPort fresh(nullptr, &device);
+    fresh.SetName("RS232");
+    fresh.SetStoredGroups(AllGroups());
+    TIniFile ini(IniPath());
+    port.SaveToIniSection(ini);
+    fresh.LoadFromIniSection(ini);
+    ExpectSameSettings(port, fresh);
+    EXPECT_EQ(device.Calls().size(), 0u);
+}
+
+TEST_F(Persistence, OnlyTheSelectedGroupsTravel)
+{
+    Customise(port);
+    port.SetStoredGroups({sgTimeouts});
+    TIniFile ini(IniPath());
+    port.SaveToIniSection(ini);
+    EXPECT_EQ(ReadFileBytes(IniPath()),
+              "[RS232]\nTimeouts.ReadInterval = 5\nTimeouts.ReadTotalConstant = 6\n"
+              "Timeouts.ReadTotalMultiplier = 7\nTimeouts.WriteTotalConstant = 8\n"
+              "Timeouts.WriteTotalMultiplier = 9\n");
+    loaded.SetStoredGroups({sgTimeouts});
+    loaded.LoadFromIniSection(ini);
+    EXPECT_EQ(loaded.Timeouts().WriteTotalMultiplier(), 9);
+    EXPECT_EQ(loaded.Port(), "COM1");
+    EXPECT_EQ(loaded.BaudRate(), br9600);
+
+    port.SetStoredGroups({});
+    TRegistry key(KeyPath());
+    port.SaveToRegistryKey(key);
+    EXPECT_FALSE(std::filesystem::exists(KeyPath()));
+}
+
+TEST_F(Persistence, IniLoadKeepsWhatIsMissingButCustomRateDefaultsTo9600)
+{
+    dir.Write("ports.ini", "[RS232]\nPort=COM2\nBaudRate=custom\n[Other]\nStopBits=2\n");
+    TIniFile ini(IniPath());
+    loaded.SetStopBits(sbOne5StopBits);
+    loaded.SetDataBits(dbFive);
+    loaded.SetCustomBaudRate(31250);
+    loaded.FlowControl().SetFlowControl(fcSoftware);
+    loaded.LoadFromIniSection(ini);
+    EXPECT_EQ(loaded.Port(), "COM2");
+    EXPECT_EQ(loaded.BaudRate(), brCustom);
+    EXPECT_EQ(loaded.CustomBaudRate(), 9600);
+    EXPECT_EQ(loaded.StopBits(), sbOne5StopBits);
+    EXPECT_EQ(loaded.DataBits(), dbFive);
+    EXPECT_EQ(loaded.FlowControl().FlowControl(), fcSoftware);
+}
+
+TEST_F(Persistence, IniValuesAreReadByTheirForms)
+{
+    dir.Write("ports.ini",
+              "[RS232]\nBaudRate=600 \nDiscardNull=yes\nEventChar=#65\nParity.Check=1\n"
+              "Parity.Replace=True\nParity.ReplaceChar=#300\nBuffer.InputSize=1025\nBuffer.OutputSize=lots\n");
+    loaded.SetStoredGroups({sgOthers, sgParity, sgBuffer});
+    loaded.Parity().SetCheck(true);
+    TIniFile ini(IniPath());
+    loaded.LoadFromIniSection(ini);
+    EXPECT_TRUE(loaded.DiscardNull());
+    EXPECT_EQ(loaded.EventChar(), 'A');
+    EXPECT_FALSE(loaded.Parity().Check());
+    EXPECT_FALSE(loaded.Parity().Replace());
+    EXPECT_EQ(loaded.Parity().ReplaceChar(), 44);
+    EXPECT_EQ(loaded.Buffer().InputSize(), 1024);   // odd sizes are lowered
+    EXPECT_EQ(loaded.Buffer().OutputSize(), 1024);  // no number: the present size stays
+    EXPECT_EQ(loaded.BaudRate(), br9600);           // sgBasic not selected
+}
+
+TEST_F(Persistence, RegistryLoadHasNoDefaults)
+{
+    TRegistry key(KeyPath());
+    key.WriteString("BaudRate", "115200");
+    Customise(loaded);
+    loaded.SetStoredGroups({sgBasic, sgOthers, sgParity});
+    loaded.LoadFromRegistryKey(key);
+    EXPECT_EQ(loaded.Port(), "");
+    EXPECT_EQ(loaded.BaudRate(), br115200);
+    EXPECT_EQ(loaded.CustomBaudRate(), 31250);  // not read: BaudRate is no longer brCustom
+    EXPECT_EQ(loaded.StopBits(), sbOneStopBit);
+    EXPECT_EQ(loaded.DataBits(), dbEight);
+    EXPECT_EQ(loaded.Parity().Bits(), prNone);
+    EXPECT_EQ(loaded.EventChar(), 0);
+    EXPECT_FALSE(loaded.DiscardNull());
+    EXPECT_FALSE(loaded.Parity().Check());
+    EXPECT_EQ(loaded.Parity().ReplaceChar(), 0);
+    // The empty summary reads as fcCustom, which leaves the fields alone.
+    EXPECT_EQ(loaded.FlowControl().ControlRTS(), rtsToggle);
+    EXPECT_TRUE(loaded.FlowControl().OutCTSFlow());
+}
+
+TEST_F(Persistence, RegistryFailurePartWayKeepsWhatWasSetBeforeIt)
+{
+    TRegistry key(KeyPath());
+    key.WriteString("Port", "COM7");
+    key.WriteString("BaudRate", "Custom");
+    key.WriteString("StopBits", "2");
+    loaded.SetCustomBaudRate(1234);
+    EXPECT_EQ(MessageOf([&] { loaded.LoadFromRegistryKey(key); }), "Failed to get data for 'CustomBaudRate'");
+    EXPECT_EQ(loaded.Port(), "COM7");
+    EXPECT_EQ(loaded.BaudRate(), brCustom);
+    EXPECT_EQ(loaded.CustomBaudRate(), 1234);
+    EXPECT_EQ(loaded.StopBits(), sbOneStopBit);
+
+    key.WriteString("CustomBaudRate", "31250");
+    EXPECT_EQ(MessageOf([&] { loaded.LoadFromRegistryKey(key); }), "Invalid data type for 'CustomBaudRate'");
+
+    TRegistry other(dir.Path() / "other.reg");
+    other.WriteString("Port", "COM8");
+    other.WriteInteger("BaudRate", 600);
+    EXPECT_EQ(MessageOf([&] { loaded.LoadFromRegistryKey(other); }), "Invalid data type for 'BaudRate'");
+    EXPECT_EQ(loaded.Port(), "COM8");
+    EXPECT_EQ(loaded.BaudRate(), brCustom);
+}
+
+TEST_F(Persistence, SummaryIsReadFirstAndTheFlowValuesHaveTheLastWord)
+{
+    TRegistry key(KeyPath());
+    key.WriteString("FlowControl", "Hardware");
+    key.WriteString("FlowControl.ControlRTS", "Enable");
+    key.WriteString("FlowControl.OutCTSFlow", "No");
+    key.WriteString("FlowControl.XonXoffIn", "Yes");
+    loaded.LoadFromRegistryKey(key);
+    EXPECT_EQ(loaded.FlowControl().ControlRTS(), rtsHandshake);
+    EXPECT_TRUE(loaded.FlowControl().OutCTSFlow());
+    EXPECT_FALSE(loaded.FlowControl().XonXoffIn());
+
+    loaded.SetStoredGroups({sgBasic, sgFlowControl});
+    loaded.LoadFromRegistryKey(key);
+    EXPECT_EQ(loaded.FlowControl().ControlRTS(), rtsEnable);
+    EXPECT_FALSE(loaded.FlowControl().OutCTSFlow());
+    EXPECT_TRUE(loaded.FlowControl().XonXoffIn());
+    EXPECT_EQ(loaded.FlowControl().FlowControl(), fcCustom);
+}
+
+TEST_F(Persistence, CustomFlowSetUpSurvivesOnlyThroughItsGroup)
+{
+    port.FlowControl().SetControlRTS(rtsEnable);
+    port.FlowControl().SetXonXoffOut(true);
+    TIniFile ini(IniPath());
+    port.SaveToIniSection(ini);
+    EXPECT_EQ(ini.ReadString("RS232", "FlowControl", ""), "Custom");
+    loaded.LoadFromIniSection(ini);
+    EXPECT_EQ(loaded.FlowControl().FlowControl(), fcNone);
+
+    port.SetStoredGroups({sgBasic, sgFlowControl});
+    loaded.SetStoredGroups({sgBasic, sgFlowControl});
+    port.SaveToIniSection(ini);
+    loaded.LoadFromIniSection(ini);
+    EXPECT_EQ(loaded.FlowControl().ControlRTS(), rtsEnable);
+    EXPECT_TRUE(loaded.FlowControl().XonXoffOut());
+}
+
+TEST_F(Persistence, AccessFailuresReachTheCaller)
+{
+    std::filesystem::create_directory(dir.Path() / "folder");
+    TIniFile ini(dir.Path() / "folder");
+    EXPECT_THROW(port.SaveToIniSection(ini), EIniFileException);
+    EXPECT_THROW(loaded.LoadFromIniSection(ini), EIniFileException);
+    TRegistry key(dir.Path() / "folder");
+    EXPECT_THROW(port.SaveToRegistryKey(key), ERegistryException);
+    EXPECT_THROW(loaded.LoadFromRegistryKey(key), ERegistryException);
+    ExpectSameSettings(loaded, TComPort(nullptr, &device));
+}
