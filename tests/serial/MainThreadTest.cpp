@@ -1,0 +1,225 @@
+// Work handed to the main thread: synchronous hand-overs and messages to hidden
+// windows, with the waits that keep two threads from blocking each other.
+#include "runtime/MainThread.h"
+
+#include "runtime/ErrorHook.h"
+#include "runtime/Exception.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <future>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+auto Within(std::chrono::milliseconds ms) { return std::chrono::steady_clock::now() + ms; }
+
+// Serves main-thread work until the future is ready.
+template <typename T>
+bool ServeUntilReady(std::future<T>& future)
+{
+    return ServeMainThreadUntil(
+        [&] { return future.wait_for(0s) == std::future_status::ready; }, Within(2000ms));
+}
+
+// Counts the wake-ups a GUI would get, and lets a test wait for them.
+class WakeupCounter {
+public:
+    WakeupCounter()
+    {
+        SetMainThreadWakeup([this] {
+            std::lock_guard lock(mutex_);
+            ++count_;
+            changed_.notify_all();
+        });
+    }
+    ~WakeupCounter() { SetMainThreadWakeup(nullptr); }
+    bool WaitFor(int count)
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 2s, [&] { return count_ >= count; });
+    }
+    int Count()
+    {
+        std::lock_guard lock(mutex_);
+        return count_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int count_ = 0;
+};
+
+} // namespace
+
+TEST(MainThread, HandOverRunsOnTheMainThreadAndTheCallerWaits)
+{
+    ASSERT_TRUE(IsMainThread());
+    std::atomic<bool> ranOnMain{false};
+    std::atomic<bool> returned{false};
+    auto worker = std::async(std::launch::async, [&] {
+        EXPECT_FALSE(IsMainThread());
+        const bool done = RunOnMainThread([&] { ranOnMain = IsMainThread(); });
+        returned = true;
+        WakeMainThread();
+        return done;
+    });
+    ASSERT_TRUE(ServeUntilReady(worker));
+    EXPECT_TRUE(worker.get());
+    EXPECT_TRUE(ranOnMain);
+    bool direct = false;
+    EXPECT_TRUE(RunOnMainThread([&] { direct = true; }));  // on the main thread: at once
+    EXPECT_TRUE(direct);
+}
+
+TEST(MainThread, ExceptionOfAHandOverIsRaisedInTheCaller)
+{
+    auto worker = std::async(std::launch::async, [] {
+        try {
+            RunOnMainThread([] { throw EInvalidOperation("boom"); });
+        } catch (const EInvalidOperation& e) {
+            return std::string(e.what());
+        }
+        return std::string("nothing");
+    });
+    ASSERT_TRUE(ServeUntilReady(worker));
+    EXPECT_EQ(worker.get(), "boom");
+}
+
+TEST(MainThread, WakeupTellsTheLoopAndProcessingRunsEverythingWaiting)
+{
+    WakeupCounter wakeups;
+    std::vector<int> order;
+    std::vector<std::future<void>> workers;
+    for (int i = 0; i < 3; ++i) {
+        workers.push_back(std::async(std::launch::async, [&order, i] {
+            RunOnMainThread([&order, i] { order.push_back(i); });
+        }));
+        ASSERT_TRUE(wakeups.WaitFor(i + 1));  // queued before the next one starts
+    }
+    // What the GUI's queued call does: everything waiting runs, in queue order.
+    EXPECT_EQ(ProcessMainThreadWork(), 3);
+    for (auto& w : workers)
+        EXPECT_EQ(w.wait_for(2s), std::future_status::ready);
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(wakeups.Count(), 3);
+    EXPECT_EQ(ProcessMainThreadWork(), 0);
+}
+
+TEST(MainThread, SentMessageRepliedOnEntryReleasesTheSenderFirst)
+{
+    std::promise<void> senderBack;
+    std::atomic<bool> wasInSend{false};
+    std::atomic<bool> secondReply{true};
+    std::atomic<std::uintptr_t> seen{0};
+    const HWND window = AllocateHWnd([&](std::uint32_t message, std::uintptr_t wParam, std::intptr_t) {
+        if (message != WM_USER + 1)
+            return std::intptr_t{-1};
+        wasInSend = InSendMessage();
+        ReplyMessage(42);
+        secondReply = ReplyMessage(43);
+        seen = wParam;
+        // The sender goes on while the procedure still runs.
+        auto back = senderBack.get_future();
+        EXPECT_EQ(back.wait_for(2s), std::future_status::ready);
+        return std::intptr_t{7};
+    });
+    ASSERT_NE(window, 0u);
+    auto sender = std::async(std::launch::async, [&] {
+        const std::intptr_t result = SendMessage(window, WM_USER + 1, 32, 0);
+        senderBack.set_value();
+        return result;
+    });
+    ASSERT_TRUE(ServeUntilReady(sender));
+    EXPECT_EQ(sender.get(), 42);
+    EXPECT_TRUE(wasInSend);
+    EXPECT_FALSE(secondReply);
+    EXPECT_EQ(seen, 32u);
+    // From the main thread itself the procedure runs at once and is no sent message.
+    EXPECT_EQ(SendMessage(window, WM_USER + 2, 0, 0), -1);
+    EXPECT_FALSE(InSendMessage());
+    EXPECT_FALSE(ReplyMessage(1));
+    DeallocateHWnd(window);
+    EXPECT_EQ(SendMessage(window, WM_USER + 2, 0, 0), 0);
+    EXPECT_EQ(DefWindowProc(window, 0x10, 1, 2), 0);
+}
+
+TEST(MainThread, WithoutReplyTheSenderGetsTheProcedureResult)
+{
+    const HWND window = AllocateHWnd([](std::uint32_t, std::uintptr_t w, std::intptr_t l) {
+        return static_cast<std::intptr_t>(w) + l;
+    });
+    auto sender = std::async(std::launch::async, [&] { return SendMessage(window, WM_USER, 40, 2); });
+    ASSERT_TRUE(ServeUntilReady(sender));
+    EXPECT_EQ(sender.get(), 42);
+    DeallocateHWnd(window);
+}
+
+TEST(MainThread, ReleasingAWindowAnswersMessagesStillQueued)
+{
+    WakeupCounter wakeups;
+    std::atomic<int> calls{0};
+    const HWND window = AllocateHWnd([&](std::uint32_t, std::uintptr_t, std::intptr_t) {
+        ++calls;
+        return std::intptr_t{5};
+    });
+    auto sender = std::async(std::launch::async, [&] { return SendMessage(window, WM_USER, 0, 0); });
+    ASSERT_TRUE(wakeups.WaitFor(1));
+    DeallocateHWnd(window);
+    ASSERT_EQ(sender.wait_for(2s), std::future_status::ready);  // not left waiting
+    EXPECT_EQ(sender.get(), 0);
+    EXPECT_EQ(ProcessMainThreadWork(), 0);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(MainThread, CancelAbandonsAHandOverTheMainThreadIsRunning)
+{
+    // The hand-over's own call ends the waiting thread: without the cancel the two
+    // threads would wait for each other.
+    TMainThreadCancel cancel;
+    std::atomic<bool> abandoned{false};
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        abandoned = !RunOnMainThread(
+            [&] {
+                cancel.Cancel();
+                ASSERT_TRUE(ServeMainThreadUntil([&] { return finished.load(); }, Within(2000ms)));
+            },
+            &cancel);
+        finished = true;
+        WakeMainThread();
+    });
+    ASSERT_TRUE(ServeMainThreadUntil([&] { return finished.load(); }, Within(2000ms)));
+    worker.join();
+    EXPECT_TRUE(abandoned);
+}
+
+TEST(MainThread, CancelOffTheMainThreadDropsWorkNotYetBegun)
+{
+    WakeupCounter wakeups;
+    TMainThreadCancel cancel;
+    std::atomic<bool> ran{false};
+    auto worker = std::async(std::launch::async, [&] {
+        return RunOnMainThread([&] { ran = true; }, &cancel);
+    });
+    ASSERT_TRUE(wakeups.WaitFor(1));
+    std::thread([&] { cancel.Cancel(); }).join();
+    ASSERT_EQ(worker.wait_for(2s), std::future_status::ready);
+    EXPECT_FALSE(worker.get());
+    EXPECT_EQ(ProcessMainThreadWork(), 0);
+    EXPECT_FALSE(ran);
+}
+
+TEST(MainThread, ServingStopsAtTheDeadline)
+{
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ServeMainThreadUntil([] { return false; }, Within(20ms)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 20ms);
+}
