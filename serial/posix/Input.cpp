@@ -1,0 +1,97 @@
+#include "serial/posix/Port.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// read(2) where 0 (VMIN is 1, so never "no data yet") means the line hung up.
+ssize_t ReadDevice(int fd, char* buffer, std::size_t count)
+{
+    ssize_t n;
+    do
+        n = ::read(fd, buffer, count);
+    while (n < 0 && errno == EINTR);
+    if (n == 0 && count > 0) {
+        errno = EIO;
+        return -1;
+    }
+    return n;
+}
+
+} // namespace
+
+long PosixPort::ReadSome(char* buffer, DWORD count)
+{
+    std::lock_guard lock(inputMutex_);
+    std::size_t got = std::min<std::size_t>(queued_.size(), count);
+    std::memcpy(buffer, queued_.data(), got);
+    queued_.erase(0, got);
+    if (got == count)
+        return static_cast<long>(got);
+    ssize_t n = ReadDevice(fd_, buffer + got, count - got);
+    if (n < 0 && errno == EIO)
+        MarkHungUp();
+    if (n < 0)
+        return got > 0 ? static_cast<long>(got) : -1;
+    return static_cast<long>(got + static_cast<std::size_t>(n));
+}
+
+bool PosixPort::InQueue(DWORD* bytes)
+{
+    std::lock_guard lock(inputMutex_);
+    int waiting = 0;
+    if (ioctl(fd_, FIONREAD, &waiting) != 0) {
+        if (errno == EIO)
+            MarkHungUp();
+        return false;
+    }
+    *bytes = static_cast<DWORD>(queued_.size()) + static_cast<DWORD>(waiting);
+    return true;
+}
+
+bool PosixPort::DropInput()
+{
+    std::lock_guard lock(inputMutex_);
+    queued_.clear();
+    return tcflush(fd_, TCIFLUSH) == 0;
+}
+
+// Moves arrived bytes into the layer's queue, so that a line-event wait can report each
+// arrival once (bytes left unread never wake it again) and see the event character.
+long PosixPort::FillQueue(DWORD mask)
+{
+    std::size_t capacity;
+    char eventChar;
+    {
+        std::lock_guard state(stateMutex_);
+        capacity = inQueue_;
+        eventChar = eventChar_;
+    }
+    std::lock_guard lock(inputMutex_);
+    std::size_t before = queued_.size();
+    long found = 0;
+    char chunk[1024];
+    while (queued_.size() < capacity) {
+        ssize_t n = ReadDevice(fd_, chunk, std::min(sizeof chunk, capacity - queued_.size()));
+        if (n < 0 && errno == EAGAIN)
+            break;
+        if (n < 0) {
+            if (errno == EIO)
+                MarkHungUp();
+            return found ? found : -1;
+        }
+        found |= EV_RXCHAR;
+        if (std::memchr(chunk, eventChar, static_cast<std::size_t>(n)))
+            found |= EV_RXFLAG;
+        queued_.append(chunk, static_cast<std::size_t>(n));
+    }
+    std::size_t nearlyFull = capacity * 8 / 10;
+    if (before < nearlyFull && queued_.size() >= nearlyFull)
+        found |= EV_RX80FULL;
+    return found & static_cast<long>(mask);
+}

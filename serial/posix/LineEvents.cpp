@@ -1,0 +1,167 @@
+// Line events, modem signals and error counts. Drivers without modem lines or error
+// counters (a pseudo-terminal says ENOTTY) report none of them and are never sampled.
+#include "serial/posix/Port.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr DWORD InputEvents = EV_RXCHAR | EV_RXFLAG | EV_RX80FULL;
+constexpr DWORD ModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
+constexpr DWORD ErrorEvents = EV_ERR | EV_BREAK;
+// Modem lines and error counters have no wake-up of their own that poll can wait for;
+// while such events are selected they are looked at this often.
+constexpr auto SamplePeriod = std::chrono::milliseconds(50);
+
+DWORD ModemEventBits(int changed)
+{
+    DWORD found = 0;
+    if (changed & TIOCM_CTS)
+        found |= EV_CTS;
+    if (changed & TIOCM_DSR)
+        found |= EV_DSR;
+    if (changed & TIOCM_CAR)
+        found |= EV_RLSD;
+    if (changed & TIOCM_RNG)
+        found |= EV_RING;
+    return found;
+}
+
+bool LineErrorsGrew(const serial_icounter_struct& now, const serial_icounter_struct& then)
+{
+    return now.frame != then.frame || now.overrun != then.overrun ||
+           now.parity != then.parity || now.buf_overrun != then.buf_overrun;
+}
+
+} // namespace
+
+bool PosixPort::ReadCounters(serial_icounter_struct* counters)
+{
+    return ioctl(fd_, TIOCGICOUNT, counters) == 0;
+}
+
+void PosixPort::SetMask(DWORD mask)
+{
+    std::lock_guard lock(eventMutex_);
+    mask_.store(mask);
+    // A new mask starts a new history, as the Windows driver does.
+    txWatch_.store(false);
+    drainChecks_ = 0;
+    int lines = 0;
+    if (hasLines_ && ioctl(fd_, TIOCMGET, &lines) == 0)
+        modemSeen_ = lines;
+    if (hasCounters_)
+        ReadCounters(&eventCounters_);
+}
+
+long PosixPort::CollectEvents(DWORD mask)
+{
+    long found = 0;
+    if (mask & EV_TXEMPTY) {
+        std::uint64_t pokes = 0;
+        ssize_t n = ::read(wake_, &pokes, sizeof pokes);  // EAGAIN when not poked
+        (void)n;
+    }
+    if (mask & InputEvents) {
+        long input = FillQueue(mask);
+        if (input < 0)
+            return -1;
+        found |= input;
+    }
+    std::lock_guard lock(eventMutex_);
+    if ((mask & EV_TXEMPTY) && txWatch_.exchange(false)) {
+        DWORD queued = 0;
+        if (!OutQueue(&queued))
+            return found ? found : -1;
+        if (queued == 0) {
+            found |= EV_TXEMPTY;
+            drainChecks_ = 0;
+        } else {
+            txWatch_.store(true);
+            drainChecks_ = queued == lastOutQueue_ ? drainChecks_ + 1 : 0;
+        }
+        lastOutQueue_ = queued;
+    }
+    int lines = 0;
+    if ((mask & ModemEvents) && hasLines_ && ioctl(fd_, TIOCMGET, &lines) == 0) {
+        found |= ModemEventBits(lines ^ modemSeen_);
+        modemSeen_ = lines;
+    }
+    serial_icounter_struct counters{};
+    if ((mask & ErrorEvents) && hasCounters_ && ReadCounters(&counters)) {
+        if (LineErrorsGrew(counters, eventCounters_))
+            found |= EV_ERR;
+        if (counters.brk != eventCounters_.brk)
+            found |= EV_BREAK;
+        eventCounters_ = counters;
+    }
+    return found & static_cast<long>(mask);
+}
+
+void PosixPort::ArmEvents(PollSet& set, DWORD mask)
+{
+    short input = 0;
+    if (mask & InputEvents) {
+        std::lock_guard lock(inputMutex_);
+        std::lock_guard state(stateMutex_);
+        if (queued_.size() < inQueue_)
+            input = POLLIN;
+    }
+    set.Add(fd_, input, this);  // hang-ups are reported whatever is asked
+    if (mask & EV_TXEMPTY) {
+        set.Add(wake_, POLLIN);
+        wakeArmed_.store(true);
+        if (txWatch_.load()) {
+            std::lock_guard lock(eventMutex_);
+            set.Until(Clock::now() + DrainDelay(lastOutQueue_, drainChecks_));
+        }
+    }
+    if (((mask & ModemEvents) && hasLines_) || ((mask & ErrorEvents) && hasCounters_))
+        set.Until(Clock::now() + SamplePeriod);
+}
+
+DWORD PosixPort::TakeErrors()
+{
+    serial_icounter_struct counters{};
+    std::lock_guard lock(eventMutex_);
+    if (!hasCounters_ || !ReadCounters(&counters))
+        return 0;
+    DWORD errors = 0;
+    if (counters.frame != errorCounters_.frame)
+        errors |= CE_FRAME;
+    if (counters.parity != errorCounters_.parity)
+        errors |= CE_RXPARITY;
+    if (counters.overrun != errorCounters_.overrun)
+        errors |= CE_OVERRUN;
+    if (counters.buf_overrun != errorCounters_.buf_overrun)
+        errors |= CE_RXOVER;
+    if (counters.brk != errorCounters_.brk)
+        errors |= CE_BREAK;
+    errorCounters_ = counters;
+    return errors;
+}
+
+bool PosixPort::ModemStatus(DWORD* status)
+{
+    *status = 0;
+    int lines = 0;
+    if (ioctl(fd_, TIOCMGET, &lines) != 0) {
+        if (errno == ENOTTY || errno == EINVAL)
+            return true;  // no modem lines: no signals
+        if (errno == EIO)
+            MarkHungUp();
+        return false;
+    }
+    if (lines & TIOCM_CTS)
+        *status |= MS_CTS_ON;
+    if (lines & TIOCM_DSR)
+        *status |= MS_DSR_ON;
+    if (lines & TIOCM_RNG)
+        *status |= MS_RING_ON;
+    if (lines & TIOCM_CAR)
+        *status |= MS_RLSD_ON;
+    return true;
+}

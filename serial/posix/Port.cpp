@@ -1,0 +1,149 @@
+#include "serial/posix/Port.h"
+#include "serial/posix/PendingOp.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Closes `fd` keeping the errno of the step that failed.
+std::shared_ptr<PosixPort> Refuse(int fd, int error)
+{
+    ::close(fd);
+    errno = error;
+    return nullptr;
+}
+
+} // namespace
+
+PosixPort::PosixPort(int fd) : fd_(fd) {}
+
+std::shared_ptr<PosixPort> PosixPort::Open(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    termios line{};
+    if (tcgetattr(fd, &line) != 0)
+        return Refuse(fd, errno);
+    // TIOCEXCL keeps other users out but not root; the lock holds for everyone.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return Refuse(fd, errno == EWOULDBLOCK ? EBUSY : errno);
+    if (ioctl(fd, TIOCEXCL) != 0)
+        return Refuse(fd, errno);
+    cfmakeraw(&line);
+    line.c_cflag |= CLOCAL | CREAD;
+    line.c_cc[VMIN] = 1;  // so that an empty non-blocking read says EAGAIN and 0 means hang-up
+    line.c_cc[VTIME] = 0;
+    int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (tcsetattr(fd, TCSANOW, &line) != 0 || wake < 0) {
+        int error = errno;
+        ioctl(fd, TIOCNXCL);
+        if (wake >= 0)
+            ::close(wake);
+        return Refuse(fd, error);
+    }
+    std::shared_ptr<PosixPort> port(new PosixPort(fd));
+    port->wake_ = wake;
+    port->ProbeDriver();
+    return port;
+}
+
+PosixPort::~PosixPort()
+{
+    // The exclusive flag would outlive us on a pseudo-terminal.
+    ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+    ::close(wake_);
+}
+
+void PosixPort::ProbeDriver()
+{
+    int lines = 0;
+    hasLines_ = ioctl(fd_, TIOCMGET, &lines) == 0;
+    modemSeen_ = lines;
+    hasCounters_ = ReadCounters(&eventCounters_);
+    errorCounters_ = eventCounters_;
+}
+
+void PosixPort::Closed()
+{
+    closed_.store(true, std::memory_order_release);
+    std::vector<std::shared_ptr<PendingOp>> pending;
+    {
+        std::lock_guard lock(stateMutex_);
+        pending.swap(pending_);
+    }
+    for (auto& op : pending)
+        op->Cancel(ECANCELED);
+}
+
+bool PosixPort::Register(const std::shared_ptr<PendingOp>& op)
+{
+    std::lock_guard lock(stateMutex_);
+    if (IsClosed())
+        return false;
+    pending_.push_back(op);
+    return true;
+}
+
+void PosixPort::Forget(const PendingOp* op)
+{
+    std::lock_guard lock(stateMutex_);
+    std::erase_if(pending_, [op](const auto& p) { return p.get() == op; });
+}
+
+std::vector<std::shared_ptr<PendingOp>> PosixPort::Pending(OpKind kind)
+{
+    std::lock_guard lock(stateMutex_);
+    std::vector<std::shared_ptr<PendingOp>> found;
+    for (const auto& op : pending_)
+        if (op->Kind() == kind)
+            found.push_back(op);
+    return found;
+}
+
+bool PosixPort::HasPending(OpKind kind)
+{
+    std::lock_guard lock(stateMutex_);
+    return std::any_of(pending_.begin(), pending_.end(),
+                       [kind](const auto& op) { return op->Kind() == kind; });
+}
+
+void PosixPort::SetTimeouts(const COMMTIMEOUTS& timeouts)
+{
+    std::lock_guard lock(stateMutex_);
+    timeouts_ = timeouts;
+}
+
+COMMTIMEOUTS PosixPort::Timeouts()
+{
+    std::lock_guard lock(stateMutex_);
+    return timeouts_;
+}
+
+void PosixPort::SetQueues(DWORD inQueue, DWORD)
+{
+    // A size the component got from a negative setting arrives huge: keep it sane.
+    std::lock_guard lock(stateMutex_);
+    inQueue_ = std::clamp<DWORD>(inQueue, 16, 1u << 20);
+}
+
+std::chrono::microseconds PosixPort::LineTime(DWORD bytes)
+{
+    std::lock_guard lock(stateMutex_);
+    return std::chrono::microseconds(std::uint64_t{bytes} * frameBits_ * 1000000u / baud_);
+}
+
+std::chrono::microseconds PosixPort::DrainDelay(DWORD bytes, unsigned checks)
+{
+    using std::chrono::microseconds;
+    microseconds delay = LineTime(bytes) * (1u << std::min(checks, 6u));
+    return std::clamp(delay, microseconds(500), microseconds(100000));
+}

@@ -1,0 +1,113 @@
+// One open terminal device: its descriptor, settings, the layer's input queue, line-event
+// state and the operations pending on it.
+#pragma once
+
+#include "serial/ComDevice.h"
+#include "serial/posix/Handles.h"
+#include "serial/posix/PollSet.h"
+
+#include <atomic>
+#include <chrono>
+#include <linux/serial.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class PendingOp;
+enum class OpKind;
+
+class PosixPort : public PosixObject {
+public:
+    // Opens `path` exclusively in raw mode; nullptr with errno on failure.
+    static std::shared_ptr<PosixPort> Open(const std::string& path);
+    ~PosixPort() override;
+    void Closed() override;  // ends every pending operation
+
+    int Fd() const { return fd_; }
+    bool HungUp() const { return hungUp_.load(std::memory_order_acquire); }
+    void MarkHungUp() { hungUp_.store(true, std::memory_order_release); }
+    bool IsClosed() const { return closed_.load(std::memory_order_acquire); }
+
+    // Settings (LineSettings.cpp). False with errno on failure.
+    bool SetState(const DCB& dcb);
+    void SetTimeouts(const COMMTIMEOUTS& timeouts);
+    COMMTIMEOUTS Timeouts();
+    void SetQueues(DWORD inQueue, DWORD outQueue);
+    // How long `bytes` take on the line at the present speed and framing.
+    std::chrono::microseconds LineTime(DWORD bytes);
+    // When to look at an output queue of `bytes` again; `checks` counts the looks that
+    // found it unchanged, so a queue held by flow control is looked at ever more rarely.
+    std::chrono::microseconds DrainDelay(DWORD bytes, unsigned checks);
+
+    // Pending operations.
+    bool Register(const std::shared_ptr<PendingOp>& op);  // false once closed
+    void Forget(const PendingOp* op);
+    std::vector<std::shared_ptr<PendingOp>> Pending(OpKind kind);
+    bool HasPending(OpKind kind);
+
+    // Output (Output.cpp).
+    // write(2) with hang-up turned into EIO: bytes taken, or -1 with errno (EAGAIN: full).
+    long WriteSome(const char* data, DWORD count);
+    // Bytes still in the output queue; false with errno (a device without one reads 0).
+    bool OutQueue(DWORD* bytes);
+    // Drops what the output queue holds, only when it holds something: on a
+    // pseudo-terminal TIOCOUTQ reads 0 and a flush would take bytes the peer has not read.
+    bool DropOutput();
+
+    // Input (Input.cpp).
+    // Takes up to `count` bytes, first from the layer's queue: the count, or -1 with errno
+    // (EAGAIN: nothing there; EIO: hung up).
+    long ReadSome(char* buffer, DWORD count);
+    bool InQueue(DWORD* bytes);
+    bool DropInput();
+
+    // Line events (LineEvents.cpp).
+    void SetMask(DWORD mask);
+    DWORD Mask() const { return mask_.load(std::memory_order_acquire); }
+    // The selected events that have occurred since the last report; -1 with errno on a
+    // device failure.
+    long CollectEvents(DWORD mask);
+    void ArmEvents(PollSet& set, DWORD mask);
+    // Errors gathered since the last call, as CE_ bits (ClearCommError).
+    DWORD TakeErrors();
+    // MS_ bits; a device without modem lines reports none.
+    bool ModemStatus(DWORD* status);
+
+private:
+    explicit PosixPort(int fd);
+    void ProbeDriver();
+    void NoteOutput();
+    long FillQueue(DWORD mask);  // reads input into the layer's queue; event bits
+    bool ReadCounters(serial_icounter_struct* counters);
+
+    int fd_;
+    int wake_ = -1;  // eventfd: output started while a line-event wait runs
+    std::atomic<bool> hungUp_{false};
+    std::atomic<bool> closed_{false};
+    bool hasLines_ = false;
+    bool hasCounters_ = false;
+
+    std::mutex stateMutex_;  // settings, time-outs, queue size, pending list
+    COMMTIMEOUTS timeouts_{};
+    DWORD baud_ = 9600;
+    DWORD frameBits_ = 10;
+    DWORD inQueue_ = 4096;
+    char eventChar_ = 0;
+    std::vector<std::shared_ptr<PendingOp>> pending_;
+
+    std::mutex inputMutex_;  // the layer's input queue and reads from the descriptor
+    std::string queued_;
+
+    std::mutex outputMutex_;  // writes to the descriptor
+
+    std::mutex eventMutex_;  // line-event history
+    std::atomic<DWORD> mask_{0};
+    std::atomic<bool> txWatch_{false};  // bytes handed over since the last tx-empty
+    std::atomic<bool> wakeArmed_{false};
+    DWORD lastOutQueue_ = 0;
+    unsigned drainChecks_ = 0;
+    int modemSeen_ = 0;
+    serial_icounter_struct eventCounters_{};
+    serial_icounter_struct errorCounters_{};
+};
