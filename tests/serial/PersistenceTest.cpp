@@ -7,6 +7,7 @@
 #include "FakeComDevice.h"
 #include "TempDir.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -399,4 +400,93 @@ TEST_F(Persistence, AccessFailuresReachTheCaller)
     EXPECT_THROW(port.SaveToRegistryKey(key), ERegistryException);
     EXPECT_THROW(loaded.LoadFromRegistryKey(key), ERegistryException);
     ExpectSameSettings(loaded, TComPort(nullptr, &device));
+}
+
+namespace {
+
+// An open port on the fake device, with no event thread to drive.
+class OpenPersistence : public Persistence {
+protected:
+    void SetUp() override
+    {
+        port.SetEvents({});
+        port.SetSyncMethod(smNone);
+        port.Open();
+        device.ClearCalls();
+    }
+};
+
+} // namespace
+
+TEST_F(OpenPersistence, LoadAppliesEachChangeToTheDeviceAtOnce)
+{
+    TRegistry key(KeyPath());
+    key.WriteString("Port", "COM1");
+    key.WriteString("BaudRate", "600");
+    key.WriteString("StopBits", "2");
+    key.WriteString("DataBits", "8");
+    key.WriteString("Parity", "Even");
+    key.WriteString("FlowControl", "None");
+    key.WriteString("FlowControl.ControlRTS", "Handshake");
+    key.WriteString("FlowControl.OutCTSFlow", "Yes");
+    key.WriteInteger("Timeouts.WriteTotalConstant", 250);
+    port.SetStoredGroups(AllGroups());
+    EXPECT_EQ(MessageOf([&] { port.LoadFromRegistryKey(key); }),
+              "Failed to get data for 'Buffer.OutputSize'");
+    // Unchanged Port and DataBits cost nothing; BaudRate, StopBits, Parity and the
+    // summary re-send the control block once each; the missing buffer size ends the
+    // load before the time-outs and the flow group.
+    EXPECT_EQ(device.Count("CreateFile"), 0);
+    EXPECT_EQ(device.Count("SetCommState"), 4);
+    EXPECT_EQ(device.LastDcb().BaudRate, 600u);
+    EXPECT_EQ(device.LastDcb().StopBits, 2);
+    EXPECT_EQ(device.LastDcb().Parity, 2);
+    EXPECT_EQ(device.Count("SetCommTimeouts"), 0);
+
+    key.WriteInteger("Buffer.OutputSize", 1024);
+    key.WriteInteger("Buffer.InputSize", 1024);
+    key.WriteInteger("Timeouts.ReadInterval", -1);
+    key.WriteInteger("Timeouts.ReadTotalConstant", 0);
+    key.WriteInteger("Timeouts.ReadTotalMultiplier", 0);
+    key.WriteInteger("Timeouts.WriteTotalMultiplier", 100);
+    device.ClearCalls();
+    port.LoadFromRegistryKey(key);
+    EXPECT_EQ(device.Count("SetupComm"), 0);
+    EXPECT_EQ(device.Count("SetCommTimeouts"), 1);
+    EXPECT_EQ(device.LastTimeouts().WriteTotalTimeoutConstant, 250u);
+    EXPECT_EQ(device.LastDcb().fRtsControl, RTS_CONTROL_HANDSHAKE);
+    EXPECT_EQ(device.LastDcb().fOutxCtsFlow, 1u);
+    EXPECT_TRUE(port.Connected());
+}
+
+TEST_F(OpenPersistence, ChangedPortReopensOnTheNewDevice)
+{
+    dir.Write("ports.ini", "[RS232]\nPort=COM5\nBaudRate=19200\n");
+    TIniFile ini(IniPath());
+    port.LoadFromIniSection(ini);
+    EXPECT_TRUE(port.Connected());
+    const auto names = device.Names();
+    const auto closed = std::find(names.begin(), names.end(), "CloseHandle");
+    EXPECT_LT(closed, std::find(closed, names.end(), "CreateFile"));
+    EXPECT_EQ(device.Count("CreateFile"), 1);
+    EXPECT_EQ(device.Last("CreateFile").Text, "\\\\.\\COM5");
+    EXPECT_EQ(device.LastDcb().BaudRate, 19200u);
+}
+
+TEST_F(OpenPersistence, DeviceFailurePartWayKeepsTheValuesBeforeIt)
+{
+    dir.Write("ports.ini", "[RS232]\nBaudRate=600\nStopBits=2\nParity=Odd\n");
+    TIniFile ini(IniPath());
+    device.Fail("SetCommState", 22, FakeComDevice::Always, 1);
+    try {
+        port.LoadFromIniSection(ini);
+        FAIL() << "the load went on after the device refused";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), CError_SetStateFailed);
+        EXPECT_EQ(e.WinCode(), 22);
+    }
+    EXPECT_EQ(port.BaudRate(), br600);
+    EXPECT_EQ(device.LastDcb().BaudRate, 600u);
+    EXPECT_EQ(port.Parity().Bits(), prNone);
+    EXPECT_EQ(device.Count("SetCommState"), 2);
 }
