@@ -3,21 +3,28 @@
 #include "runtime/Cp1250.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
-constexpr std::uint8_t DigitValue(unsigned char c)
+// Hex digit values of either case; every other byte counts 0.
+constexpr std::array<std::uint8_t, 256> DigitValues = [] {
+    std::array<std::uint8_t, 256> values{};
+    for (int i = 0; i < 10; ++i)
+        values['0' + i] = std::uint8_t(i);
+    for (int i = 0; i < 6; ++i)
+        values['A' + i] = values['a' + i] = std::uint8_t(10 + i);
+    return values;
+}();
+
+std::uint8_t PairValue(char high, char low)
 {
-    if (c >= '0' && c <= '9')
-        return std::uint8_t(c - '0');
-    const unsigned char lower = c | 0x20;
-    if (lower >= 'a' && lower <= 'f')
-        return std::uint8_t(lower - 'a' + 10);
-    return 0;
+    return std::uint8_t(DigitValues[static_cast<unsigned char>(high)] * 16 +
+                        DigitValues[static_cast<unsigned char>(low)]);
 }
 
-// Offsets (from 0) of the four digit pairs of a program word.
-constexpr std::size_t FirstPairOffset = 9;
+// Offset (from 0) of the word's first digit, and the shortest line that is taken.
+constexpr std::size_t FirstDigitOffset = 9;
 constexpr std::size_t TakenLineLength = 13;
 
 // Bytes of the UTF-8 character at the front of `text`; a malformed one counts as
@@ -47,21 +54,20 @@ std::string_view FirstCharacters(std::string_view text, std::size_t count)
 
 std::uint8_t HexPairToByte(std::string_view pair)
 {
-    const std::uint8_t high = pair.size() > 0 ? DigitValue(pair[0]) : 0;
-    const std::uint8_t low = pair.size() > 1 ? DigitValue(pair[1]) : 0;
-    return std::uint8_t(high * 16 + low);
+    return PairValue(pair.size() > 0 ? pair[0] : '\0', pair.size() > 1 ? pair[1] : '\0');
 }
 
 std::optional<TProgramWord> DecodeHexLine(std::string_view line)
 {
     if (line.size() < TakenLineLength)
         return std::nullopt;
-    TProgramWord word{};
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        const std::size_t at = FirstPairOffset + 2 * i;
-        word[i] = at < line.size() ? HexPairToByte(line.substr(at, 2)) : 0;
-    }
-    return word;
+    // Positions past the line's end read as NUL, which counts 0.
+    char padded[8] = {};
+    const char* digits = line.data() + FirstDigitOffset;
+    if (line.size() < FirstDigitOffset + sizeof padded)
+        digits = static_cast<const char*>(std::memcpy(padded, digits, line.size() - FirstDigitOffset));
+    return TProgramWord{PairValue(digits[0], digits[1]), PairValue(digits[2], digits[3]),
+                        PairValue(digits[4], digits[5]), PairValue(digits[6], digits[7])};
 }
 
 TBankEntry EncodeBankName(std::string_view utf8Name)
@@ -90,12 +96,5 @@ TNameTable EncodeNameTable(const TBankNames& names)
 
 void WriteUploadStream(const std::string& path, const TBankNames& names, const TByteSink& sink)
 {
-    HexFileReader reader(path);
-    while (!reader.Eof())
-        if (const auto word = DecodeHexLine(reader.ReadLine()))
-            for (const std::uint8_t byte : *word)
-                sink(byte);
-    reader.Close();
-    for (const std::uint8_t byte : EncodeNameTable(names))
-        sink(byte);
+    ForEachStreamByte(path, names, sink);
 }

@@ -61,17 +61,29 @@ public:
     void Open(const std::string& path, std::size_t bufferSize = DefaultBufferSize);
     bool IsOpen() const noexcept { return fd_ >= 0; }
     // True when no further line follows.
-    bool Eof();
-    // The next line without its line end, cut to KeptLineLength characters; valid
-    // until the next call. Past the end it raises "Read beyond end of file".
-    const std::string& ReadLine();
+    bool Eof()
+    {
+        // Called once a line: the common case is decided by the next byte alone.
+        if (pos_ != end_ && !pendingLf_ && !textEnded_ && static_cast<unsigned char>(*pos_) != CtrlZ)
+            return false;
+        return EofAtBoundary();
+    }
+    // The next line without its line end, cut to KeptLineLength characters. The
+    // text is valid until the reader's next call. Past the end it raises "Read
+    // beyond end of file".
+    std::string_view ReadLine();
     // Releases the file and its lock; nothing happens when not open.
     void Close();
 
+    static constexpr unsigned char CtrlZ = 26;  // the end of the text
+
 private:
+    bool EofAtBoundary();
     bool Fill();
     bool Peek(unsigned char& c);
+    std::string_view CopyLine();
     void EndLine(unsigned char end);
+    void SkipLfAfterCr();
     void SkipRestOfLine();
     void RequireOpen() const;
 
@@ -82,9 +94,23 @@ private:
     const char* end_ = nullptr;
     bool atFileEnd_ = false;    // read() gave 0
     bool textEnded_ = false;    // Ctrl-Z or the file's end: no further line
-    bool pendingLf_ = false;    // a CR ended the last line; an LF right after belongs to it
+    bool pendingLf_ = false;    // a CR ended the buffer's last line; an LF next belongs to it
     std::string line_;
 };
 
 // The whole stream for a file and eight names, one byte at a time, in order.
+template <typename Sink>
+void ForEachStreamByte(const std::string& path, const TBankNames& names, Sink&& sink)
+{
+    HexFileReader reader(path);
+    while (!reader.Eof())
+        if (const auto word = DecodeHexLine(reader.ReadLine()))
+            for (const std::uint8_t byte : *word)
+                sink(byte);
+    reader.Close();
+    for (const std::uint8_t byte : EncodeNameTable(names))
+        sink(byte);
+}
+
+// The same for a sink chosen at run time.
 void WriteUploadStream(const std::string& path, const TBankNames& names, const TByteSink& sink);

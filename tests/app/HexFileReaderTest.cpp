@@ -24,7 +24,7 @@ Lines ReadAll(const std::filesystem::path& path, std::size_t bufferSize)
     HexFileReader reader(path, bufferSize);
     Lines lines;
     while (!reader.Eof() && !reader.Eof())
-        lines.push_back(reader.ReadLine());
+        lines.emplace_back(reader.ReadLine());
     reader.Close();
     return lines;
 }

@@ -18,7 +18,7 @@ int Run(const StreamArguments& args)
 {
     try {
         StreamOutput out(args.output);
-        WriteUploadStream(args.hexFile, args.names, [&out](std::uint8_t byte) { out.Put(byte); });
+        ForEachStreamByte(args.hexFile, args.names, [&out](std::uint8_t byte) { out.Put(byte); });
         out.Commit();
         return 0;
     } catch (const EInOutError& e) {
