@@ -54,8 +54,9 @@ TEST(UploadEndToEnd, UnitReceivesExactlyTheStreamOfEveryUpload)
         const std::string number = std::to_string(i + 1);
         const std::string report = unit.ReadThrough("end of upload " + number, 10s);
         EXPECT_NE(report.find("upload " + number + " ended (port closed)"), std::string::npos) << report;
-        if (i == 0)
+        if (i == 0) {
             EXPECT_EQ(report.rfind("line: 600 bit/s, 8 data bits, no parity, 1 stop bit\n", 0), 0u) << report;
+        }
 
         std::vector<std::string> stream = Command({VORN_STREAM_PATH, Example(u.hexFile)}, u.names);
         ASSERT_EQ(RunProgram(Command(stream, {"-o", expected}), {}, 10s), 0);

@@ -31,17 +31,22 @@ std::string ControlEscape(unsigned char c)
     return text;
 }
 
+std::string Count(std::uint64_t n, const char* what)
+{
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
 std::string CountsLine(unsigned number, std::string_view reason, const UploadTally& tally)
 {
     std::string line = "upload " + std::to_string(number) + " ended (" + std::string(reason) + "): "
-        + std::to_string(tally.Bytes()) + " bytes, ";
+        + Count(tally.Bytes(), "byte") + ", ";
     if (tally.Bytes() < UnitNameTableSize)
         return line + "too few for the name table of 128 bytes\n";
     const std::uint64_t program = tally.Bytes() - UnitNameTableSize;
-    line += std::to_string(program / 4) + " program words";
+    line += Count(program / 4, "program word");
     // A count that is no multiple of four means a byte went missing or came extra.
     if (program % 4 != 0)
-        line += " and " + std::to_string(program % 4) + " stray bytes";
+        line += " and " + Count(program % 4, "stray byte");
     return line + "\n";
 }
 
