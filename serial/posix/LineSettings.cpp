@@ -1,35 +1,12 @@
-// DCB to termios: raw mode always, then speed, framing, flow control and modem lines.
+// DCB to the line: speed, framing, flow control and the modem lines DTR and RTS.
 #include "serial/posix/Port.h"
 #include "serial/posix/Termios2.h"
 
 #include <cerrno>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <utility>
 
 namespace {
-
-struct Rate {
-    DWORD bits;
-    speed_t code;
-};
-
-constexpr Rate StandardRates[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
-
-// The Bxxx code of a rate, or B0 when it needs termios2.
-speed_t SpeedCode(DWORD rate)
-{
-    for (const Rate& r : StandardRates)
-        if (r.bits == rate)
-            return r.code;
-    return B0;
-}
 
 bool Valid(const DCB& dcb)
 {
@@ -37,36 +14,22 @@ bool Valid(const DCB& dcb)
            dcb.Parity <= SPACEPARITY && dcb.StopBits <= TWOSTOPBITS;
 }
 
-void SetFraming(termios& line, const DCB& dcb)
+LineSetup SetupOf(const DCB& dcb)
 {
-    static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-    line.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    line.c_cflag |= sizes[dcb.ByteSize - 5] | CLOCAL | CREAD;
-    switch (dcb.Parity) {
-    case ODDPARITY: line.c_cflag |= PARENB | PARODD; break;
-    case EVENPARITY: line.c_cflag |= PARENB; break;
-    case MARKPARITY: line.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case SPACEPARITY: line.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
-    }
-    // Linux has no 1.5 stop bits: 2 is the nearer safe choice for the receiver.
-    if (dcb.StopBits != ONESTOPBIT)
-        line.c_cflag |= CSTOPB;
-}
-
-void SetFlowControl(termios& line, const DCB& dcb)
-{
-    if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
-        line.c_cflag |= CRTSCTS;
-    line.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
-    if (dcb.fOutX)
-        line.c_iflag |= IXON;
-    if (dcb.fInX)
-        line.c_iflag |= IXOFF;
-    if (dcb.fParity && dcb.Parity != NOPARITY)
-        line.c_iflag |= INPCK;
-    line.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
-    line.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+    LineSetup setup;
+    setup.Rate = dcb.BaudRate;
+    setup.DataBits = dcb.ByteSize;
+    setup.Parity = "NOEMS"[dcb.Parity];
+    // Linux has no 1.5 stop bits; 2 is the nearer choice a receiver accepts.
+    setup.TwoStopBits = dcb.StopBits != ONESTOPBIT;
+    // The kernel has one switch for both directions of hardware flow control.
+    setup.RtsCts = dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE;
+    setup.XonXoffOut = dcb.fOutX;
+    setup.XonXoffIn = dcb.fInX;
+    setup.CheckParity = dcb.fParity;
+    setup.XonChar = static_cast<unsigned char>(dcb.XonChar);
+    setup.XoffChar = static_cast<unsigned char>(dcb.XoffChar);
+    return setup;
 }
 
 // DTR and RTS held as the DCB says, where the driver has modem lines.
@@ -90,20 +53,7 @@ bool PosixPort::SetState(const DCB& dcb)
         errno = EINVAL;
         return false;
     }
-    termios line{};
-    if (tcgetattr(fd_, &line) != 0)
-        return false;
-    cfmakeraw(&line);
-    line.c_cc[VMIN] = 1;
-    line.c_cc[VTIME] = 0;
-    SetFraming(line, dcb);
-    SetFlowControl(line, dcb);
-    speed_t code = SpeedCode(dcb.BaudRate);
-    cfsetispeed(&line, code == B0 ? B38400 : code);
-    cfsetospeed(&line, code == B0 ? B38400 : code);
-    if (tcsetattr(fd_, TCSANOW, &line) != 0)
-        return false;
-    if (code == B0 && !SetExactSpeed(fd_, dcb.BaudRate))
+    if (!ApplyLineSetup(fd_, SetupOf(dcb)))
         return false;
     if (hasLines_ && !SetModemLines(fd_, dcb))
         return false;

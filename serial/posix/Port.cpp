@@ -1,5 +1,6 @@
 #include "serial/posix/Port.h"
 #include "serial/posix/PendingOp.h"
+#include "serial/posix/Termios2.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -30,19 +31,15 @@ std::shared_ptr<PosixPort> PosixPort::Open(const std::string& path)
     if (fd < 0)
         return nullptr;
     termios line{};
-    if (tcgetattr(fd, &line) != 0)
+    if (tcgetattr(fd, &line) != 0)  // not a terminal
         return Refuse(fd, errno);
     // TIOCEXCL keeps other users out but not root; the lock holds for everyone.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0)
         return Refuse(fd, errno == EWOULDBLOCK ? EBUSY : errno);
     if (ioctl(fd, TIOCEXCL) != 0)
         return Refuse(fd, errno);
-    cfmakeraw(&line);
-    line.c_cflag |= CLOCAL | CREAD;
-    line.c_cc[VMIN] = 1;  // so that an empty non-blocking read says EAGAIN and 0 means hang-up
-    line.c_cc[VTIME] = 0;
     int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (tcsetattr(fd, TCSANOW, &line) != 0 || wake < 0) {
+    if (!MakeRawLine(fd) || wake < 0) {
         int error = errno;
         ioctl(fd, TIOCNXCL);
         if (wake >= 0)
