@@ -5,10 +5,13 @@
 #include "runtime/RegistryKey.h"
 
 #include "FakeComDevice.h"
+#include "PtyPair.h"
 #include "TempDir.h"
 
 #include <algorithm>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <termios.h>
 
 namespace {
 
@@ -489,4 +492,71 @@ TEST_F(OpenPersistence, DeviceFailurePartWayKeepsTheValuesBeforeIt)
     EXPECT_EQ(device.LastDcb().BaudRate, 600u);
     EXPECT_EQ(port.Parity().Bits(), prNone);
     EXPECT_EQ(device.Count("SetCommState"), 2);
+}
+
+namespace {
+
+// A port of the system device layer open on a pseudo-terminal.
+class PtyPersistence : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        port.SetName("RS232");
+        port.SetEvents({});
+        port.SetSyncMethod(smNone);
+        port.SetPort(first.Path());
+        port.Open();
+    }
+
+    PtyPair first;
+    PtyPair second;
+    TempDir dir;
+    TComPort port;
+    TIniFile ini{dir.Path() / "ports.ini"};
+};
+
+} // namespace
+
+TEST_F(PtyPersistence, LoadedSettingsReachTheLineAndANewPortReopensThere)
+{
+    ini.WriteString("RS232", "BaudRate", "19200");
+    ini.WriteString("RS232", "StopBits", "2");
+    ini.WriteString("RS232", "Parity", "Odd");
+    port.LoadFromIniSection(ini);
+    // A pseudo-terminal forces CS8 and clears PARENB; it keeps PARODD and CSTOPB.
+    const PtyLine line = first.Line();
+    EXPECT_EQ(line.OutputSpeed, 19200u);
+    EXPECT_EQ(line.Attributes.c_cflag & (CSTOPB | PARODD | CMSPAR), tcflag_t(CSTOPB | PARODD));
+
+    ini.WriteString("RS232", "Port", second.Path());
+    ini.WriteString("RS232", "BaudRate", "Custom");
+    ini.WriteInteger("RS232", "CustomBaudRate", 31250);
+    port.LoadFromIniSection(ini);
+    ASSERT_TRUE(port.Connected());
+    EXPECT_EQ(second.Line().OutputSpeed, 31250u);
+    EXPECT_EQ(second.Line().Attributes.c_cflag & (CSTOPB | PARODD), tcflag_t(CSTOPB | PARODD));
+    EXPECT_EQ(port.Write("Z", 1), 1);
+    EXPECT_EQ(second.Receive(1, std::chrono::milliseconds(500)), "Z");
+    // The first line was let go: another port can have it now.
+    TComPort other;
+    other.SetEvents({});
+    other.SetPort(first.Path());
+    EXPECT_NO_THROW(other.Open());
+}
+
+TEST_F(PtyPersistence, PortThatCannotBeOpenedEndsTheLoadThere)
+{
+    TRegistry key(dir.Path() / "port.reg");
+    key.WriteString("Port", (dir.Path() / "no-such-tty").string());
+    key.WriteString("BaudRate", "600");
+    try {
+        port.LoadFromRegistryKey(key);
+        FAIL() << "the load went on without a device";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), CError_OpenFailed);
+    }
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.Port(), (dir.Path() / "no-such-tty").string());
+    EXPECT_EQ(port.BaudRate(), br9600);
+    EXPECT_EQ(first.Line().OutputSpeed, 9600u);
 }
