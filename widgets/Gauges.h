@@ -31,6 +31,10 @@ class TGauge : public QWidget, public TComponent {
     Q_PROPERTY(int Percent READ Percent)
 
 public:
+    // A Designer file names the members as TGauge::gkPie, TGauge::bsNone.
+    using enum TGaugeKind;
+    using enum TBorderStyle;
+
     // 100 × 100 pixels, range 0..100 at 0, a bordered horizontal bar with its text.
     explicit TGauge(QWidget* parent = nullptr, TComponent* owner = nullptr);
 

@@ -82,6 +82,7 @@ TEST_F(GaugeRepaint, TheScreenShowsTheNewPercentageBeforeEventsRun)
     EXPECT_EQ(shown, gauge->Picture());
     EXPECT_EQ(Rgb(shown, 131, 10), kBlack);
     EXPECT_EQ(Rgb(shown, 132, 10), kWhite);
+    EXPECT_EQ(gauge->internalWinId(), 0u);  // drawn on the window's surface, no window of its own
 }
 
 TEST_F(GaugeRepaint, GrabbedWidgetIsThePicture)

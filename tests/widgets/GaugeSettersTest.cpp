@@ -2,8 +2,8 @@
 
 #include "runtime/Exception.h"
 #include "runtime/TextLookup.h"
+#include "ui_GaugeForm.h"
 
-#include <QVariant>
 #include <climits>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -78,17 +78,6 @@ TEST(GaugeSetters, BoundsDragProgressAlong)
     EXPECT_EQ(gauge.Percent(), 0);
 }
 
-TEST(GaugeSetters, WidestRangeGivesHalfWayAtZero)
-{
-    TGauge gauge;
-    gauge.SetMinValue(INT_MIN);
-    gauge.SetMaxValue(INT_MAX);
-    EXPECT_EQ(gauge.Progress(), 0);
-    EXPECT_EQ(gauge.Percent(), 50);
-    gauge.SetProgress(INT_MAX);
-    EXPECT_EQ(gauge.Percent(), 100);
-}
-
 TEST(GaugeSetters, CrossedBoundsRaiseAndChangeNothing)
 {
     TGauge gauge;
@@ -120,46 +109,6 @@ TEST(GaugeSetters, RangeMessageIsTranslatedAndFilledSafely)
     setenv("LANG", "C", 1);
     InitTextLookup(TEST_LOCALE_DIR);
     EXPECT_EQ(message, "Wartość musi leżeć poniżej 2147483647 i powyżej 1");
-}
-
-TEST(GaugeSetters, StoredFormMaySetBoundsInAnyOrderUntilLoadingEnds)
-{
-    std::unique_ptr<TGauge> gauge;
-    {
-        TStoredFormReading reading;
-        gauge = std::make_unique<TGauge>();
-    }
-    ASSERT_TRUE(gauge->Loading());
-    gauge->SetMinValue(200);
-    gauge->SetMaxValue(300);
-    gauge->SetProgress(250);
-    EXPECT_EQ(gauge->MinValue(), 200);
-    EXPECT_EQ(gauge->MaxValue(), 300);
-    EXPECT_EQ(gauge->Percent(), 50);
-    gauge->FinishLoading();
-    EXPECT_FALSE(gauge->Loading());
-    EXPECT_EQ(RangeMessage(*gauge, &TGauge::SetMinValue, 400), "Value must be between -2147483647 and 299");
-}
-
-TEST(GaugeSetters, StoredFormWritesThroughQtProperties)
-{
-    TGauge gauge;
-    EXPECT_TRUE(gauge.setProperty("MaxValue", 102));
-    EXPECT_TRUE(gauge.setProperty("Progress", 51));
-    EXPECT_TRUE(gauge.setProperty("Kind", 3));
-    EXPECT_TRUE(gauge.setProperty("BorderStyle", 0));
-    EXPECT_TRUE(gauge.setProperty("ShowText", false));
-    EXPECT_TRUE(gauge.setProperty("ForeColor", QVariant(uint(clRed))));
-    EXPECT_TRUE(gauge.setProperty("BackColor", QVariant(uint(clBtnFace))));
-    EXPECT_EQ(gauge.MaxValue(), 102);
-    EXPECT_EQ(gauge.Progress(), 51);
-    EXPECT_EQ(gauge.Kind(), gkPie);
-    EXPECT_EQ(gauge.BorderStyle(), bsNone);
-    EXPECT_FALSE(gauge.ShowText());
-    EXPECT_EQ(gauge.ForeColor(), clRed);
-    EXPECT_EQ(gauge.BackColor(), clBtnFace);
-    EXPECT_EQ(gauge.property("Percent").toInt(), 50);
-    EXPECT_EQ(gauge.property("Kind").value<TGaugeKind>(), gkPie);
 }
 
 TEST(GaugeSetters, OutOfRangeEnumerationValuesAreIgnored)
@@ -196,4 +145,28 @@ TEST(GaugeColors, BltBitmapTakesTheTemplateSizeAndTheFrameColour)
     EXPECT_EQ(bitmap.format(), QImage::Format_RGB32);
     EXPECT_EQ(Rgb(bitmap, 0, 0), 0x090807u);
     EXPECT_EQ(Rgb(bitmap, 264, 19), 0x090807u);
+}
+
+TEST(GaugeSetters, DesignerFormSetsEveryPropertyWhileTheGaugeIsLoading)
+{
+    QWidget form;
+    Ui::GaugeForm ui;
+    {
+        TStoredFormReading reading;
+        ui.setupUi(&form);  // MinValue 200 arrives before MaxValue 300
+    }
+    TGauge& gauge = *ui.Postep;
+    EXPECT_TRUE(gauge.Loading());
+    gauge.FinishLoading();
+    EXPECT_FALSE(gauge.Loading());
+    EXPECT_EQ(gauge.geometry(), QRect(10, 20, 265, 20));
+    EXPECT_EQ(gauge.MinValue(), 200);
+    EXPECT_EQ(gauge.MaxValue(), 300);
+    EXPECT_EQ(gauge.Progress(), 250);
+    EXPECT_EQ(gauge.Kind(), gkPie);
+    EXPECT_EQ(gauge.BorderStyle(), bsNone);
+    EXPECT_FALSE(gauge.ShowText());
+    EXPECT_EQ(gauge.ForeColor(), clRed);
+    EXPECT_EQ(gauge.BackColor(), clBtnFace);
+    EXPECT_EQ(RangeMessage(gauge, &TGauge::SetMaxValue, 100), "Value must be between 201 and 2147483647");
 }
