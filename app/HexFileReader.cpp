@@ -26,26 +26,41 @@ constexpr unsigned char Cr = 13;
 
 constexpr unsigned char CtrlZ = HexFileReader::CtrlZ;
 
+// LF, CR and Ctrl-Z are all below 32: one bit each in a 32-bit set.
+constexpr std::uint32_t LineBreakSet = 1u << Lf | 1u << Cr | 1u << CtrlZ;
+
 bool IsLineBreak(char c)
 {
     const auto u = static_cast<unsigned char>(c);
-    return u == Lf || u == Cr || u == CtrlZ;
+    return u < 32 && (LineBreakSet >> u & 1);
 }
 
-// The first LF, CR or Ctrl-Z in [p, end), or end; sixteen bytes at a time where
-// the processor has SSE2.
+#ifdef __SSE2__
+// One bit for each of the 16 bytes at p that is below 32.
+std::uint64_t ControlBytes16(const char* p)
+{
+    const __m128i limit = _mm_set1_epi8(31);
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(bytes, limit), limit)));
+}
+
+std::uint64_t ControlBytes64(const char* p)
+{
+    return ControlBytes16(p) | ControlBytes16(p + 16) << 16 | ControlBytes16(p + 32) << 32 |
+           ControlBytes16(p + 48) << 48;
+}
+#endif
+
+// The first LF, CR or Ctrl-Z in [p, end), or end. A HEX line fits in one window
+// of 64 bytes, so the usual line costs one window and no loop; of its bytes below
+// 32 (rare in a HEX file) the first line break wins.
 [[gnu::always_inline]] inline const char* FindLineBreak(const char* p, const char* end)
 {
 #ifdef __SSE2__
-    const __m128i lf = _mm_set1_epi8(char(Lf)), cr = _mm_set1_epi8(char(Cr)), ctrlZ = _mm_set1_epi8(char(CtrlZ));
-    while (end - p >= 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)),
-                                          _mm_cmpeq_epi8(bytes, ctrlZ));
-        if (const int mask = _mm_movemask_epi8(hits))
-            return p + std::countr_zero(unsigned(mask));
-        p += 16;
-    }
+    for (; end - p >= 64; p += 64)
+        for (std::uint64_t bits = ControlBytes64(p); bits != 0; bits &= bits - 1)
+            if (const char* c = p + std::countr_zero(bits); IsLineBreak(*c))
+                return c;
 #endif
     while (p != end && !IsLineBreak(*p))
         ++p;
@@ -150,7 +165,7 @@ bool HexFileReader::EofAtBoundary()
         pendingLf_ = false;
     }
     if (!Peek(c) || c == CtrlZ)
-        textEnded_ = true;
+        EndText();
     return textEnded_;
 }
 
@@ -205,11 +220,18 @@ void HexFileReader::SkipRestOfLine()
             continue;
         const auto c = static_cast<unsigned char>(*pos_++);
         if (c == CtrlZ)
-            textEnded_ = true;
+            EndText();
         else if (c == Cr)
             SkipLfAfterCr();
         return;
     }
+}
+
+// Nothing after is read; an empty buffer sends the at-end test its slow way.
+void HexFileReader::EndText()
+{
+    textEnded_ = true;
+    pos_ = end_;
 }
 
 // At the buffer's end the LF may come with the next read; the at-end test takes it then.

@@ -17,10 +17,9 @@ constexpr std::array<std::uint8_t, 256> DigitValues = [] {
     return values;
 }();
 
-std::uint8_t PairValue(char high, char low)
+unsigned PairValue(const char* pair)
 {
-    return std::uint8_t(DigitValues[static_cast<unsigned char>(high)] * 16 +
-                        DigitValues[static_cast<unsigned char>(low)]);
+    return DigitValues[static_cast<unsigned char>(pair[0])] * 16u + DigitValues[static_cast<unsigned char>(pair[1])];
 }
 
 // Offset (from 0) of the word's first digit, and the shortest line that is taken.
@@ -54,7 +53,8 @@ std::string_view FirstCharacters(std::string_view text, std::size_t count)
 
 std::uint8_t HexPairToByte(std::string_view pair)
 {
-    return PairValue(pair.size() > 0 ? pair[0] : '\0', pair.size() > 1 ? pair[1] : '\0');
+    const char digits[2] = {pair.size() > 0 ? pair[0] : '\0', pair.size() > 1 ? pair[1] : '\0'};
+    return std::uint8_t(PairValue(digits));
 }
 
 std::optional<TProgramWord> DecodeHexLine(std::string_view line)
@@ -66,8 +66,8 @@ std::optional<TProgramWord> DecodeHexLine(std::string_view line)
     const char* digits = line.data() + FirstDigitOffset;
     if (line.size() < FirstDigitOffset + sizeof padded)
         digits = static_cast<const char*>(std::memcpy(padded, digits, line.size() - FirstDigitOffset));
-    return TProgramWord{PairValue(digits[0], digits[1]), PairValue(digits[2], digits[3]),
-                        PairValue(digits[4], digits[5]), PairValue(digits[6], digits[7])};
+    return TProgramWord{std::uint8_t(PairValue(digits)), std::uint8_t(PairValue(digits + 2)),
+                        std::uint8_t(PairValue(digits + 4)), std::uint8_t(PairValue(digits + 6))};
 }
 
 TBankEntry EncodeBankName(std::string_view utf8Name)

@@ -64,7 +64,8 @@ public:
     bool Eof()
     {
         // Called once a line: the common case is decided by the next byte alone.
-        if (pos_ != end_ && !pendingLf_ && !textEnded_ && static_cast<unsigned char>(*pos_) != CtrlZ)
+        // A pending LF or the text's end always comes with an empty buffer.
+        if (pos_ != end_ && static_cast<unsigned char>(*pos_) != CtrlZ)
             return false;
         return EofAtBoundary();
     }
@@ -84,6 +85,7 @@ private:
     std::string_view CopyLine();
     void EndLine(unsigned char end);
     void SkipLfAfterCr();
+    void EndText();
     void SkipRestOfLine();
     void RequireOpen() const;
 
