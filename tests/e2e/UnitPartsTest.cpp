@@ -1,5 +1,5 @@
-// The simulated unit's pure parts: framing decoded from termios flags, name
-// display and the summary text.
+// The simulated unit's pure parts: framing decoded from termios flags, how
+// names are shown, and the tally that keeps only the name table.
 #include "tools/vorn-unit/LineSettings.h"
 #include "tools/vorn-unit/UploadSummary.h"
 
@@ -15,11 +15,6 @@ std::string Entry(std::string text)
 {
     text.resize(UnitNameSize, ' ');
     return text;
-}
-
-std::string Tail(int stray, int words)
-{
-    return std::string(static_cast<std::size_t>(words * 4 + stray), '\x01') + Entry("A") + std::string(112, '\xFF');
 }
 
 }  // namespace
@@ -54,28 +49,6 @@ TEST(UnitNames, ShownDecodedTrimmedAndSafe)
     EXPECT_EQ(DisplayBankName(std::string(15, '\xFF') + ' '), dots);
     EXPECT_EQ(DisplayBankName(Entry(std::string("a\x1B[2Jb\x7F", 7))), "a\\x1B[2Jb\\x7F");
     EXPECT_EQ(DisplayBankName(Entry(std::string("\0x", 2))), "\\x00x");
-}
-
-TEST(UnitSummary, CountsWordsAndFlagsStrayBytes)
-{
-    UploadTally whole;
-    whole.Add(Tail(0, 3));
-    EXPECT_EQ(FormatUploadSummary(1, "port closed", whole, "/tmp/out.bin"),
-              "upload 1 ended (port closed): 140 bytes, 3 program words\n"
-              "  Prog.1: A\n  Prog.2:\n  Prog.3:\n  Prog.4:\n  Prog.5:\n  Prog.6:\n  Prog.7:\n  Prog.8:\n"
-              "  saved to /tmp/out.bin\n"
-              "end of upload 1\n");
-
-    UploadTally stray;
-    stray.Add(Tail(2, 5));
-    EXPECT_EQ(FormatUploadSummary(7, "line quiet for 1 s", stray, "").substr(0, 79),
-              "upload 7 ended (line quiet for 1 s): 150 bytes, 5 program words and 2 stray byt");
-
-    UploadTally shortOne;
-    shortOne.Add(std::string(127, 'x'));
-    EXPECT_EQ(FormatUploadSummary(2, "stopped", shortOne, ""),
-              "upload 2 ended (stopped): 127 bytes, too few for the name table of 128 bytes\n"
-              "end of upload 2\n");
 }
 
 TEST(UnitSummary, TallyKeepsTheLastTableAcrossAnyChunking)
