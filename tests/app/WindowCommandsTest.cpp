@@ -1,12 +1,13 @@
 // The window's boxes and its Open command.
 #include "app/MessageBoxes.h"
 #include "app/Vornver2unit.h"
-#include "support/TempDir.h"
+#include "TempDir.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -61,7 +62,7 @@ TEST(TopLevelBox, AddsAFullStopOnlyAfterCharactersAboveIt)
 {
     EXPECT_EQ(WithFullStop("File not found"), "File not found.");
     EXPECT_EQ(WithFullStop("Unable to open com port (win error code: 2)"),
-              "Unable to open com port (win error code: 2).");
+              "Unable to open com port (win error code: 2)");
     EXPECT_EQ(WithFullStop("Done."), "Done.");
     EXPECT_EQ(WithFullStop("Nie istnieje!"), "Nie istnieje!");
     EXPECT_EQ(WithFullStop("code (2)"), "code (2)");
@@ -99,7 +100,7 @@ TEST_F(OpenCommand, ChosenPathFillsTheFileNameAndBecomesTheCurrentFolder)
     WhenModal([&](QWidget* modal) {
         EXPECT_EQ(modal, form.OpenHEX);
         form.OpenHEX->selectFile(QString::fromStdString(file.string()));
-        form.OpenHEX->accept();
+        static_cast<QDialog*>(form.OpenHEX)->accept();
     });
     form.Open->click();
     EXPECT_EQ(form.File_name->text().toStdString(), file.string());
@@ -113,8 +114,8 @@ TEST_F(OpenCommand, ChosenPathFillsTheFileNameAndBecomesTheCurrentFolder)
 
     WhenModal([&](QWidget*) {
         EXPECT_EQ(form.OpenHEX->selectedFiles().value(0).toStdString(), file.string());
-        form.OpenHEX->selectFile("not-there");
-        form.OpenHEX->accept();
+        form.OpenHEX->findChild<QLineEdit*>("fileNameEdit")->setText("not-there");
+        static_cast<QDialog*>(form.OpenHEX)->accept();
     });
     form.Open->click();
     EXPECT_EQ(form.File_name->text().toStdString(), (dir_.Path() / "not-there").string());

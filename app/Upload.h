@@ -1,0 +1,35 @@
+// The upload: the HEX file's program words and the eight names, byte by byte,
+// through the port. The window and vorn-send both run it; each shows the
+// progress through its own TUploadView.
+#pragma once
+
+#include "app/UploadStream.h"
+
+#include <cstdint>
+#include <string>
+
+class TComPort;
+
+// What the upload shows while it runs. Every call must take effect at once: the
+// upload keeps the calling thread busy until it ends.
+class TUploadView {
+public:
+    virtual ~TUploadView() = default;
+    // The gauge value: taken lines sent so far, divided by 10.
+    virtual void SetProgress(std::int32_t value) = 0;
+    virtual void SetStatusText(const std::string& text) = 0;
+    virtual void SetSendEnabled(bool enabled) = 0;
+    // The path names no file: shown modally; the upload ends when it returns.
+    virtual void ShowMissingFile(const std::string& message) = 0;
+    // One more byte is on the line.
+    virtual void ByteSent() {}
+};
+
+extern const char* const MissingFileText;
+extern const char* const DataPhaseText;
+extern const char* const NamePhaseText;
+
+// Runs the whole upload on the calling thread. Raises EComPort or EInOutError
+// where a step fails; the HEX file is closed before the error leaves.
+void RunUpload(TComPort& port, const std::string& path, const TBankNames& names,
+               TUploadView& view);

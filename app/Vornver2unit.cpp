@@ -1,0 +1,174 @@
+#include "app/Vornver2unit.h"
+
+#include "app/MessageBoxes.h"
+#include "app/TransmitterPort.h"
+#include "app/Upload.h"
+#include "runtime/ErrorHook.h"
+
+#include <QAbstractEventDispatcher>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+
+namespace {
+
+std::string ToUtf8(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
+
+bool IsUserInput(const QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// The window's side of the upload: each change is drawn before the call returns,
+// since the message loop stands still while the upload runs.
+class TForm1::TWindowUploadView : public TUploadView {
+public:
+    explicit TWindowUploadView(TForm1& form) : form_(form) {}
+
+    void SetProgress(std::int32_t value) override { form_.Postep->SetProgress(value); }
+    void SetStatusText(const std::string& text) override
+    {
+        form_.StatusBar->showMessage(QString::fromStdString(text));
+        form_.StatusBar->repaint();
+    }
+    void SetSendEnabled(bool enabled) override { form_.Send->setEnabled(enabled); }
+    void ShowMissingFile(const std::string& message) override { ShowErrorBox(&form_, message); }
+
+private:
+    TForm1& form_;
+};
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent), RS232(nullptr)
+{
+    ReadStoredForm();
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(335, 352);
+    MakeOpenDialog();
+    Send->installEventFilter(this);
+    connect(Open, &QPushButton::clicked, this, &TForm1::OpenClick);
+    connect(Send, &QPushButton::clicked, this, &TForm1::SendClick);
+    CentreOnDesktop();
+}
+
+TForm1::~TForm1()
+{
+    try {
+        RS232.Close();
+    } catch (...) {
+        HandleCurrentException();
+    }
+}
+
+void TForm1::ReadStoredForm()
+{
+    {
+        TStoredFormReading reading;
+        setupUi(this);
+        RS232.BeginLoading();
+        LoadTransmitterPortSettings(RS232);
+    }
+    // Labels size themselves to their text in the font at hand.
+    for (auto* label : findChildren<QLabel*>())
+        label->resize(label->sizeHint());
+    Bevel1->lower();
+    Postep->FinishLoading();
+    RunCommand([this] { RS232.FinishLoading(); });
+}
+
+void TForm1::MakeOpenDialog()
+{
+    OpenHEX = new QFileDialog(this);
+    OpenHEX->setObjectName("OpenHEX");
+    OpenHEX->setNameFilter("Intel HEX file (*.hex)");
+    OpenHEX->setFileMode(QFileDialog::AnyFile);
+    OpenHEX->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenHEX->setOption(QFileDialog::DontUseNativeDialog);  // so that it can be placed
+    OpenHEX->setSizeGripEnabled(true);
+    OpenHEX->selectFile("*.hex");
+}
+
+void TForm1::CentreOnDesktop()
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TForm1::PlaceOpenDialog()
+{
+    QWidget* active = QApplication::activeWindow();
+    const QScreen* screen = active ? active->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect monitor = screen->geometry();
+    const QSize size = OpenHEX->size();
+    OpenHEX->move(monitor.left() + (monitor.width() - size.width()) / 2,
+                  monitor.top() + (monitor.height() - size.height()) / 3);
+}
+
+void TForm1::OpenClick()
+{
+    RunCommand([this] {
+        PlaceOpenDialog();
+        if (OpenHEX->exec() != QDialog::Accepted || OpenHEX->selectedFiles().isEmpty())
+            return;
+        const QString path = OpenHEX->selectedFiles().first();
+        File_name->setText(path);
+        OpenHEX->selectFile(path);
+        QDir::setCurrent(QFileInfo(path).absolutePath());
+    });
+}
+
+void TForm1::SendClick()
+{
+    HoldSendInputUntilIdle();
+    TBankNames names;
+    QLineEdit* banks[] = {Bank1, Bank2, Bank3, Bank4, Bank5, Bank6, Bank7, Bank8};
+    for (size_t i = 0; i < names.size(); ++i)
+        names[i] = ToUtf8(banks[i]->text());
+    TWindowUploadView view(*this);
+    RunCommand([&] { RunUpload(RS232, ToUtf8(File_name->text()), names, view); });
+}
+
+// Clicks on Send made while the upload kept the loop busy are delivered only after
+// it returns, when Send is enabled again; they must not start a second upload.
+// They are all dispatched before the loop next waits for input.
+void TForm1::HoldSendInputUntilIdle()
+{
+    holdSendInput_ = true;
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            [this] { holdSendInput_ = false; }, Qt::SingleShotConnection);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Send && holdSendInput_ && IsUserInput(event))
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::RunCommand(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (...) {
+        HandleCurrentException();
+    }
+}

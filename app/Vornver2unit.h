@@ -1,0 +1,42 @@
+// The main window: file name, eight program names, Open and Send, the gauge and
+// the status bar, and the port RS232.
+#pragma once
+
+#include "serial/CPort.h"
+#include "ui_Vornver2unit.h"
+
+#include <QWidget>
+#include <functional>
+
+class QFileDialog;
+
+class TForm1 : public QWidget, public Ui::TForm1 {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    QFileDialog* OpenHEX;
+    TComPort RS232;
+
+public slots:
+    void OpenClick();
+    void SendClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class TWindowUploadView;
+
+    void ReadStoredForm();
+    void MakeOpenDialog();
+    void PlaceOpenDialog();
+    void CentreOnDesktop();
+    void HoldSendInputUntilIdle();
+    // Runs a command; an error leaving it goes to the application's top-level handler.
+    static void RunCommand(const std::function<void()>& command);
+
+    bool holdSendInput_ = false;
+};

@@ -1,0 +1,114 @@
+// vorn-send: the transmitter's upload without a window.
+#include "ConsoleView.h"
+
+#include "app/TransmitterPort.h"
+#include "app/Upload.h"
+#include "app/UploadStream.h"
+#include "runtime/Exception.h"
+#include "runtime/TextLookup.h"
+#include "serial/CPort.h"
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage =
+    "usage: vorn-send [--port NAME] HEXFILE [NAME1 ... NAME8]\n"
+    "\n"
+    "Uploads the program words of HEXFILE and up to eight program names (UTF-8,\n"
+    "at most 16 characters each; missing names are empty) to the unit, exactly as\n"
+    "the transmitter window does: 600 bit/s, 8 data bits, no parity, one stop bit.\n"
+    "\n"
+    "  --port NAME  the port: COMn (default COM1; $COMn_DEVICE names its device)\n"
+    "               or a device path such as /dev/ttyUSB0\n"
+    "  --help       this text\n"
+    "\n"
+    "Exit status: 0 when every byte was sent, 1 on a failure, 2 for wrong arguments.\n";
+
+struct Arguments {
+    std::string port = "COM1";
+    std::string path;
+    TBankNames names;
+};
+
+int Usage(const char* problem)
+{
+    std::fprintf(stderr, "vorn-send: %s\n\n%s", problem, kUsage);
+    return 2;
+}
+
+// Returns -1 when the arguments are good, else the exit status.
+int Parse(int argc, char* argv[], Arguments& args)
+{
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--port") {
+            if (++i == argc)
+                return Usage("--port needs a name");
+            args.port = argv[i];
+        } else if (arg.size() > 1 && arg[0] == '-' && positional.empty()) {
+            return Usage(("unknown option " + arg).c_str());
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.empty())
+        return Usage("no HEX file given");
+    if (positional.size() > 9)
+        return Usage("at most eight names");
+    args.path = positional[0];
+    for (size_t i = 1; i < positional.size(); ++i)
+        args.names[i - 1] = positional[i];
+    return -1;
+}
+
+// The stream's length for the percentage; 0 when the file cannot be read, which
+// the upload itself then reports.
+std::uint64_t CountStreamBytes(const Arguments& args)
+{
+    std::uint64_t count = 0;
+    try {
+        WriteUploadStream(args.path, args.names, [&count](std::uint8_t) { ++count; });
+    } catch (const EInOutError&) {
+        return 0;
+    }
+    return count;
+}
+
+int Send(const Arguments& args)
+{
+    TComPort port;
+    port.BeginLoading();
+    LoadTransmitterPortSettings(port);
+    port.SetPort(args.port);
+    port.FinishLoading();
+    TConsoleView view(CountStreamBytes(args), stderr);
+    RunUpload(port, args.path, args.names, view);
+    return view.Failed() ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    Arguments args;
+    if (int status = Parse(argc, argv, args); status >= 0)
+        return status;
+    InitTextLookup();
+    InitComErrorMessages();
+    try {
+        return Send(args);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "\nvorn-send: %s\n", error.what());
+        return 1;
+    }
+}
