@@ -2,6 +2,7 @@
 #include "app/MessageBoxes.h"
 #include "app/Vornver2unit.h"
 #include "runtime/ErrorHook.h"
+#include "runtime/MainThread.h"
 #include "runtime/TextLookup.h"
 #include "serial/CPort.h"
 
@@ -12,7 +13,12 @@ int main(int argc, char* argv[])
     InitTextLookup();
     InitComErrorMessages();
 
+    SetMainThread();
     QApplication application(argc, argv);
+    // Work the ports' event threads hand to the main thread runs from the message loop.
+    SetMainThreadWakeup([] {
+        QMetaObject::invokeMethod(qApp, [] { ProcessMainThreadWork(); }, Qt::QueuedConnection);
+    });
     QApplication::setApplicationName("vorn-transmitter");
     QGuiApplication::setDesktopFileName("vorn-transmitter");
     SetApplicationExceptionHandler([](const std::exception& error) {
@@ -25,6 +31,7 @@ int main(int argc, char* argv[])
         form.show();
         status = QApplication::exec();
     }
+    SetMainThreadWakeup(nullptr);
     SetApplicationExceptionHandler(nullptr);
     return status;
 }
