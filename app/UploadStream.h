@@ -40,6 +40,7 @@ TNameTable EncodeNameTable(const TBankNames& names);
 // (26) ends the text: at the start of a line it ends the file, inside a line it
 // ends that line's text and the rest up to the line end is skipped (a further
 // Ctrl-Z there ends the file). NUL and every other byte are ordinary characters.
+// Regular files and pipes are read; a folder or a device is "File access denied".
 // While open, the file is held with a shared flock, so a writer that holds it
 // exclusively keeps the reader out and the other way round.
 // Every failure is an EInOutError.

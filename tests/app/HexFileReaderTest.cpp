@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <functional>
+#include <random>
 #include <vector>
 
 namespace {
@@ -115,6 +116,27 @@ TEST(HexFileReader, LineEndsCtrlZAndOrdinaryBytesAtEveryBufferBoundary)
             EXPECT_EQ(ReadAll(dir.Write("lines.hex", c.bytes), bufferSize), c.lines);
         }
     }
+}
+
+TEST(HexFileReader, WideScanAgreesWithReadingByteByByte)
+{
+    // Lines of every length up to 150 holding tabs, NULs, high bytes, the odd
+    // Ctrl-Z and all three line ends: the fast scan must find exactly the ends
+    // that reading one byte at a time finds.
+    std::mt19937 random(7);
+    const char fill[] = {'A', '0', ':', '\t', '\0', '\x1B', '\x80', '\xFF'};
+    const char* const ends[] = {"\n", "\r\n", "\r"};
+    std::string text;
+    for (int length = 0; length < 150; ++length) {
+        for (int i = 0; i < length; ++i)
+            text += (length % 37 == 5 && i == length / 2) ? '\x1A' : fill[random() % std::size(fill)];
+        text += ends[length % 3];
+    }
+    TempDir dir;
+    const auto path = dir.Write("mixed.hex", text);
+    const Lines wide = ReadAll(path, HexFileReader::DefaultBufferSize);
+    EXPECT_EQ(wide.size(), 150u);
+    EXPECT_EQ(wide, ReadAll(path, 1));
 }
 
 TEST(HexFileReader, LongLinesKeepABoundedPrefixAndLoseNothingAfter)
