@@ -58,9 +58,15 @@ std::string TemporaryName(const std::filesystem::path& target)
 
 int ReadWholeFile(const std::filesystem::path& path, std::string& bytes)
 {
-    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Non-blocking, so that a FIFO without a writer cannot hold the caller.
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.Get() < 0)
         return errno;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     bytes.clear();
     char chunk[8192];
     for (;;) {

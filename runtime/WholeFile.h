@@ -6,7 +6,8 @@
 #include <string_view>
 
 // Reads the whole file into `bytes`. Returns 0, or the errno of the failure
-// (ENOENT when the file does not exist, EFBIG when it is beyond any settings file).
+// (ENOENT when the file does not exist, EISDIR or EINVAL when it is no regular file,
+// EFBIG when it is beyond any settings file).
 int ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
 
 // Replaces the file's content with `bytes` through a new file renamed over it, so a

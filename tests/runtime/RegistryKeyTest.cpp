@@ -87,6 +87,12 @@ TEST_F(RegistryKey, FilesThatCannotBeReadOrWrittenAreNamed)
               "Failed to set data for 'Port' (cannot write the file '" + nowhere.string() +
                   "': No such file or directory)");
     EXPECT_FALSE(std::filesystem::exists(nowhere.parent_path()));
+    // A FIFO without a writer must not hold the reader.
+    const auto fifo = dir.Path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    key.OpenKey(fifo);
+    EXPECT_EQ(MessageOf([&] { key.ReadString("Port"); }),
+              "Failed to get data for 'Port' (cannot read the file '" + fifo.string() + "': Invalid argument)");
 }
 
 TEST_F(RegistryKey, DamagedFileIsReportedAndNeverOverwritten)
