@@ -38,7 +38,8 @@ void Load(const std::filesystem::path& file, CSimpleIniA& ini)
 void Store(const std::filesystem::path& file, const CSimpleIniA& ini)
 {
     std::string bytes;
-    if (ini.Save(bytes) < 0)
+    // A file that began with a UTF-8 signature keeps it.
+    if (ini.Save(bytes, ini.IsUnicode()) < 0)
         Fail("Cannot write the file '%s': %s", file, ENOMEM);
     if (const int err = ReplaceWholeFile(file, bytes))
         Fail("Cannot write the file '%s': %s", file, err);

@@ -76,6 +76,12 @@ TEST_F(IniFile, EightBitAndMultiLineTextComeBackUnchanged)
     EXPECT_EQ(ini.ReadString("RS232", "Name", ""), polish);
     EXPECT_EQ(ini.ReadString("RS232", "Lines", ""), "one\ntwo");
     EXPECT_EQ(ini.ReadString("RS232", "After", ""), "still here");
+
+    dir.Write("signed.ini", "\xEF\xBB\xBF[RS232]\nPort=COM3\n");
+    TIniFile signedIni(dir.Path() / "signed.ini");
+    EXPECT_EQ(signedIni.ReadString("RS232", "Port", ""), "COM3");
+    signedIni.WriteString("RS232", "Port", "COM4");
+    EXPECT_EQ(ReadFileBytes(dir.Path() / "signed.ini"), "\xEF\xBB\xBF[RS232]\nPort = COM4\n");
 }
 
 TEST_F(IniFile, DamagedContentReadsWithoutHarm)
