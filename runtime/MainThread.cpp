@@ -82,11 +82,14 @@ bool Abandoned(Work& work, const TMainThreadCancel* cancel)
     return true;
 }
 
-// Waits off the main thread until the work is done; false when abandoned.
-bool AwaitDone(Work& work, const TMainThreadCancel* cancel)
+// Waits off the main thread until the work is done; false when abandoned. The
+// call's exception moves to the waiting thread, which alone then releases it.
+bool AwaitDone(Work& work, const TMainThreadCancel* cancel, std::exception_ptr* error = nullptr)
 {
     std::unique_lock lock(gMutex);
     gReplies.wait(lock, [&] { return work.done || Abandoned(work, cancel); });
+    if (error && work.done)
+        *error = std::move(work.error);
     return work.done;
 }
 
@@ -122,10 +125,15 @@ void RunMessage(Work& work)
 
 void RunCall(Work& work)
 {
+    std::exception_ptr error;
     try {
         work.call();
     } catch (...) {
-        work.error = std::current_exception();
+        error = std::current_exception();
+    }
+    {
+        std::lock_guard lock(gMutex);
+        work.error = std::move(error);
     }
     Finish(work, 0);
 }
@@ -222,10 +230,11 @@ bool RunOnMainThread(const std::function<void()>& call, TMainThreadCancel* cance
     auto work = std::make_shared<Work>();
     work->call = call;
     Enqueue(work);
-    if (!AwaitDone(*work, cancel))
+    std::exception_ptr error;
+    if (!AwaitDone(*work, cancel, &error))
         return false;
-    if (work->error)
-        std::rethrow_exception(work->error);
+    if (error)
+        std::rethrow_exception(error);
     return true;
 }
 
