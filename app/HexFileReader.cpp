@@ -122,6 +122,8 @@ HexFileReader::~HexFileReader()
 void HexFileReader::Open(const std::string& path, std::size_t bufferSize)
 {
     Close();
+    bufferSize_ = std::max<std::size_t>(bufferSize, 1);
+    auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize_);
     const int fd = OpenForReading(path);
     try {
         RequireFile(fd);
@@ -131,8 +133,7 @@ void HexFileReader::Open(const std::string& path, std::size_t bufferSize)
         ::close(fd);
         throw;
     }
-    bufferSize_ = bufferSize > 0 ? bufferSize : 1;
-    buffer_ = std::make_unique_for_overwrite<char[]>(bufferSize_);
+    buffer_ = std::move(buffer);
     pos_ = end_ = buffer_.get();
     atFileEnd_ = textEnded_ = pendingLf_ = false;
     line_.clear();

@@ -48,15 +48,3 @@ TEST(EncodeBankName, WhatCp1250LacksBecomesAQuestionMark)
     EXPECT_EQ(EncodeBankName("\xFF"), Entry("?"));
     EXPECT_EQ(EncodeBankName("A\xC5"), Entry("A?"));
 }
-
-TEST(EncodeNameTable, EntriesFollowTheBankOrder)
-{
-    const TBankNames names{"1", "", "3", "", "", "6", "", "8"};
-    const TNameTable table = EncodeNameTable(names);
-    for (std::size_t bank = 0; bank < BankCount; ++bank) {
-        const TBankEntry expected = EncodeBankName(names[bank]);
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), table.begin() + bank * 16)) << bank;
-    }
-    EXPECT_EQ(table[5 * 16], '6');
-    EXPECT_EQ(table[4 * 16], 0xFF);
-}

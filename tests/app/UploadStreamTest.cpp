@@ -51,13 +51,11 @@ TEST(UploadStream, ProgramWordsInFileOrderThenTheNameTable)
     TempDir dir;
     const TBankNames names{"Prog", "", "Zażółć"};
     const Bytes stream = StreamOf(dir.Write("p.hex", Join("\r\n")), names);
-    Bytes expected = {0x00, 0x00, 0xFA, 0x00,
-                      0x01, 0x02, 0x03, 0x04,
-                      0xC0, 0xFF, 0xEE, 0x40,
-                      0xAB, 0x34, 0x00, 0x00};
-    const Bytes table = NameTableOf(names);
-    expected.insert(expected.end(), table.begin(), table.end());
-    EXPECT_EQ(stream, expected);
+    std::string expected = std::string("\x00\x00\xFA\x00", 4) + "\x01\x02\x03\x04" + "\xC0\xFF\xEE\x40" +
+                           std::string("\xAB\x34\x00\x00", 4) +
+                           "Prog            " + std::string(16, '\xFF') + "Za\xBF\xF3\xB3\xE6          " +
+                           std::string(5 * 16, '\xFF');
+    EXPECT_EQ(stream, Bytes(expected.begin(), expected.end()));
 }
 
 TEST(UploadStream, LineEndsAndATrailingCtrlZDoNotChangeTheStream)
