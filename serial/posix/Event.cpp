@@ -65,9 +65,20 @@ std::shared_ptr<PendingOp> PosixEvent::Op()
 
 bool PosixEvent::Check()
 {
-    if (auto op = Op())
-        op->Advance();
+    std::shared_ptr<PendingOp> op;
+    {
+        std::lock_guard lock(mutex_);
+        if (!op_)
+            return Take();
+        op = op_;
+    }
+    op->Advance();
     std::lock_guard lock(mutex_);
+    return Take();
+}
+
+bool PosixEvent::Take()
+{
     if (!set_)
         return false;
     if (!manual_)

@@ -32,6 +32,7 @@ public:
 
 private:
     void Signal(bool set);  // under mutex_
+    bool Take();            // under mutex_
 
     std::mutex mutex_;
     bool manual_;

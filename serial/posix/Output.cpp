@@ -13,12 +13,9 @@ long PosixPort::WriteSome(const char* data, DWORD count)
         return -1;
     }
     ssize_t n;
-    {
-        std::lock_guard lock(outputMutex_);
-        do
-            n = ::write(fd_, data, count);
-        while (n < 0 && errno == EINTR);
-    }
+    do
+        n = ::write(fd_, data, count);
+    while (n < 0 && errno == EINTR);
     if (n > 0)
         NoteOutput();
     else if (n < 0 && errno == EIO)
@@ -41,7 +38,7 @@ void PosixPort::NoteOutput()
 bool PosixPort::OutQueue(DWORD* bytes)
 {
     int queued = 0;
-    if (ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+    if (hasOutQueue_ && ioctl(fd_, TIOCOUTQ, &queued) != 0) {
         if (errno != ENOTTY && errno != EINVAL) {
             if (errno == EIO)
                 MarkHungUp();

@@ -52,14 +52,21 @@ void PendingOp::Complete(int error, DWORD count)
     std::atomic_ref<std::uintptr_t>(overlapped_->Internal)
         .store(static_cast<std::uintptr_t>(error), std::memory_order_release);
     overlapped_ = nullptr;  // the caller may free the block from now on
-    port_->Forget(this);
-    event_->Finish(this);
+    if (registered_.load())
+        port_->Forget(this);
+    event_->Finish(this);  // sets it: it was reset when the operation started
     event_.reset();
 }
 
 bool StartOp(const std::shared_ptr<PendingOp>& op, PosixEvent& event, PosixPort& port)
 {
+    // Only this thread knows the operation until it is attached and registered, so the
+    // first step needs neither; one that completes here costs no bookkeeping at all.
+    op->Advance();
+    if (op->Done())
+        return true;
     event.Attach(op);
+    op->registered_.store(true);
     if (!port.Register(op))
         op->Cancel(EBADF);
     op->Advance();

@@ -6,6 +6,7 @@
 #include "serial/ComDevice.h"
 #include "serial/posix/PollSet.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -47,14 +48,18 @@ protected:
     PosixPort& Port() { return *port_; }
 
 private:
+    friend bool StartOp(const std::shared_ptr<PendingOp>&, PosixEvent&, PosixPort&);
+
     OpKind kind_;
     std::mutex mutex_;
     bool done_ = false;
+    std::atomic<bool> registered_{false};
     std::shared_ptr<PosixPort> port_;
     OVERLAPPED* overlapped_;
     std::shared_ptr<PosixEvent> event_;
 };
 
-// Starts `op`: attaches it to its event (which resets it), registers it with the port and
-// takes the first step. True when it completed at once.
+// Starts `op` on `event`: takes the first step and, unless that completed it (which sets
+// the event), attaches it to the event (which resets it) and registers it with the port.
+// True when it completed at once.
 bool StartOp(const std::shared_ptr<PendingOp>& op, PosixEvent& event, PosixPort& port);

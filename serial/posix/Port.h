@@ -87,6 +87,7 @@ private:
     std::atomic<bool> closed_{false};
     bool hasLines_ = false;
     bool hasCounters_ = false;
+    bool hasOutQueue_ = true;  // false on a pseudo-terminal, whose TIOCOUTQ always reads 0
 
     std::mutex stateMutex_;  // settings, time-outs, queue size, pending list
     COMMTIMEOUTS timeouts_{};
@@ -98,8 +99,6 @@ private:
 
     std::mutex inputMutex_;  // the layer's input queue and reads from the descriptor
     std::string queued_;
-
-    std::mutex outputMutex_;  // writes to the descriptor
 
     std::mutex eventMutex_;  // line-event history
     std::atomic<DWORD> mask_{0};

@@ -112,7 +112,7 @@ bool PosixComDevice::Start(THandle device, OVERLAPPED* overlapped, DWORD* done, 
         auto event = std::make_shared<PosixEvent>(true, false);
         MarkPending(&local);
         if (!StartOp(make(port, &local, event), *event, *port) &&
-            WaitForEvents({event}, INFINITE) != WAIT_OBJECT_0)
+            WaitForEvents({&event, 1}, INFINITE) != WAIT_OBJECT_0)
             return Failed(static_cast<DWORD>(errno));
         return Result(&local, done);
     }
@@ -157,7 +157,7 @@ bool PosixComDevice::GetOverlappedResult(THandle, OVERLAPPED* overlapped, DWORD*
             return Failed(EINVAL);
         if (!wait)
             event->Check();
-        else if (WaitForEvents({event}, INFINITE) != WAIT_OBJECT_0)
+        else if (WaitForEvents({&event, 1}, INFINITE) != WAIT_OBJECT_0)
             return Failed(static_cast<DWORD>(errno));
     }
     return Result(overlapped, done);
@@ -268,7 +268,15 @@ bool PosixComDevice::ResetEvent(THandle handle)
 
 DWORD PosixComDevice::WaitForSingleObject(THandle handle, DWORD milliseconds)
 {
-    return WaitForMultipleObjects(1, &handle, false, milliseconds);
+    auto event = handles_.Find<PosixEvent>(handle);
+    if (!event) {
+        lastError = EBADF;
+        return WAIT_FAILED;
+    }
+    DWORD result = WaitForEvents({&event, 1}, milliseconds);
+    if (result == WAIT_FAILED)
+        lastError = static_cast<DWORD>(errno);
+    return result;
 }
 
 DWORD PosixComDevice::WaitForMultipleObjects(DWORD count, const THandle* handles, bool waitAll,

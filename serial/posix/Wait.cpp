@@ -1,7 +1,7 @@
 #include "serial/posix/Wait.h"
 #include "serial/posix/Event.h"
 
-DWORD WaitForEvents(const std::vector<std::shared_ptr<PosixEvent>>& events, DWORD milliseconds)
+DWORD WaitForEvents(std::span<const std::shared_ptr<PosixEvent>> events, DWORD milliseconds)
 {
     Clock::time_point deadline = milliseconds == INFINITE
                                      ? Clock::time_point::max()
