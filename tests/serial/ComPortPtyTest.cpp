@@ -1,0 +1,215 @@
+// The port on a real pseudo-terminal: the line the window's settings give, bytes
+// written and received with the event thread running, and what Close keeps or drops.
+#include "serial/CPort.h"
+
+#include "PtyPair.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <termios.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+auto Within(std::chrono::milliseconds ms) { return std::chrono::steady_clock::now() + ms; }
+
+// What the receive handlers saw, and on which thread.
+class Received {
+public:
+    void Count(std::int32_t count)
+    {
+        std::lock_guard lock(mutex_);
+        counts_.push_back(count);
+        onMain_.push_back(IsMainThread());
+        Changed();
+    }
+    void Bytes(const void* buffer, std::int32_t count)
+    {
+        std::lock_guard lock(mutex_);
+        bytes_.append(static_cast<const char*>(buffer), static_cast<size_t>(count));
+        onMain_.push_back(IsMainThread());
+        Changed();
+    }
+    // Serves the main thread until `done` holds (the handlers may run there).
+    bool Until(const std::function<bool(const Received&)>& done)
+    {
+        return ServeMainThreadUntil(
+            [&] {
+                std::lock_guard lock(mutex_);
+                return done(*this);
+            },
+            Within(2000ms));
+    }
+    std::vector<std::int32_t> counts_;
+    std::string bytes_;
+    std::vector<bool> onMain_;
+
+private:
+    void Changed() { WakeMainThread(); }
+    mutable std::mutex mutex_;
+};
+
+// The main window's port: its stored settings, then br600 as the upload sets it.
+void UseWindowSettings(TCustomComPort& port, const std::string& path)
+{
+    port.SetPort(path);
+    port.SetEvents({evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evError, evRLSD, evRx80Full});
+    port.SetSyncMethod(smNone);
+    port.SetBaudRate(br600);
+}
+
+void Listen(TCustomComPort& port, Received& received)
+{
+    port.SetOnRxChar([&received](TComponent*, std::int32_t count) { received.Count(count); });
+    port.SetOnRxBuf([&received](TComponent*, const void* b, std::int32_t n) { received.Bytes(b, n); });
+}
+
+} // namespace
+
+TEST(ComPortPty, WindowSettingsGiveTheLineAndAnEventThread)
+{
+    PtyPair pty;
+    TComPort port;
+    UseWindowSettings(port, pty.Path());
+    port.Open();
+    EXPECT_TRUE(port.ThreadCreated());
+    const PtyLine line = pty.Line();
+    EXPECT_EQ(line.OutputSpeed, 600u);
+    EXPECT_EQ(line.InputSpeed, 600u);
+    const tcflag_t c = line.Attributes.c_cflag;
+    EXPECT_EQ(c & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(c & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(line.Attributes.c_iflag & (IXON | IXOFF), 0u);
+    EXPECT_EQ(line.Attributes.c_oflag & OPOST, 0u);  // raw: bytes go out as they are
+    port.SetStopBits(sbTwoStopBits);  // applied at once on the open port
+    EXPECT_NE(pty.Line().Attributes.c_cflag & CSTOPB, 0u);
+    port.Close();
+}
+
+TEST(ComPortPty, ClosingRightAfterTheLastWriteLosesNothing)
+{
+    PtyPair pty;
+    PtyReader reader(pty.Master());
+    TComPort port;
+    UseWindowSettings(port, pty.Path());
+    port.Open();
+    std::string sent;
+    for (int i = 0; i < 200; ++i) {
+        const char byte = static_cast<char>(i * 7 + 3);
+        ASSERT_EQ(port.Write(&byte, 1), 1);
+        sent += byte;
+    }
+    port.Close();
+    ASSERT_TRUE(reader.WaitFor(sent.size(), 2000ms));
+    EXPECT_EQ(reader.Bytes(), sent);
+}
+
+TEST(ComPortPty, ReceivedBytesAreReportedOnTheThreadSyncMethodChooses)
+{
+    struct Case {
+        TSyncMethod method;
+        bool onMain;
+    };
+    for (const Case c : {Case{smNone, false}, Case{smThreadSync, true}, Case{smWindowSync, true}}) {
+        SCOPED_TRACE(static_cast<int>(c.method));
+        PtyPair pty;
+        TComPort port;
+        port.SetPort(pty.Path());
+        port.SetSyncMethod(c.method);
+        port.SetEvents({evRxChar});
+        Received received;
+        Listen(port, received);
+        port.Open();
+        pty.Send("hello");
+        ASSERT_TRUE(received.Until([](const Received& r) {
+            int total = 0;
+            for (int n : r.counts_) total += n;
+            return total == 5 || (!r.counts_.empty() && r.counts_.back() == 5);
+        }));
+        EXPECT_EQ(received.onMain_.front(), c.onMain);
+        char buffer[8] = {};
+        EXPECT_EQ(port.Read(buffer, 8), 5);  // the count left the bytes in the driver
+        EXPECT_EQ(std::string(buffer, 5), "hello");
+        EXPECT_TRUE(received.bytes_.empty());
+        port.Close();
+    }
+}
+
+TEST(ComPortPty, WithoutReportRxCountTheBytesGoToOnRxBuf)
+{
+    PtyPair pty;
+    TComPort port;
+    port.SetPort(pty.Path());
+    port.SetSyncMethod(smNone);
+    port.SetReportRxCount(false);
+    Received received;
+    Listen(port, received);
+    port.Open();
+    const std::string burst("\x00\xff\r\n\x11\x13 data", 10);
+    pty.Send(burst);
+    ASSERT_TRUE(received.Until([&](const Received& r) { return r.bytes_.size() >= burst.size(); }));
+    EXPECT_EQ(received.bytes_, burst);
+    EXPECT_TRUE(received.counts_.empty());
+    EXPECT_EQ(port.ReceivedCount(), 0);
+    port.Close();
+}
+
+TEST(ComPortPty, ClosingDiscardsInputNobodyRead)
+{
+    PtyPair pty;
+    TComPort port;
+    port.SetPort(pty.Path());
+    port.SetSyncMethod(smNone);
+    Received received;
+    Listen(port, received);
+    port.Open();
+    pty.Send("stale");
+    ASSERT_TRUE(received.Until([](const Received& r) { return !r.counts_.empty() && r.counts_.back() == 5; }));
+    port.Close();
+    port.SetEvents({});
+    port.Open();
+    EXPECT_EQ(port.ReceivedCount(), 0);
+    port.Close();
+}
+
+TEST(ComPortPty, NoEventsNoThreadAndWritesStillWork)
+{
+    PtyPair pty;
+    PtyReader reader(pty.Master());
+    TComPort port;
+    port.SetPort(pty.Path());
+    port.SetEvents({});
+    port.SetSyncMethod(smWindowSync);
+    port.Open();
+    EXPECT_FALSE(port.ThreadCreated());
+    EXPECT_EQ(port.Write("abc", 3), 3);
+    port.Close();
+    ASSERT_TRUE(reader.WaitFor(3, 2000ms));
+    EXPECT_EQ(reader.Bytes(), "abc");
+}
+
+TEST(ComPortPty, SecondPortOnTheSameDeviceCannotOpen)
+{
+    PtyPair pty;
+    TComPort first;
+    first.SetPort(pty.Path());
+    first.Open();
+    TComPort second;
+    second.SetPort(pty.Path());
+    try {
+        second.Open();
+        FAIL() << "no error";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.Code(), CError_OpenFailed);
+        EXPECT_GT(e.WinCode(), 0);
+    }
+    EXPECT_FALSE(second.Connected());
+    first.Close();
+    second.Open();  // free again once closed
+    EXPECT_TRUE(second.Connected());
+}
