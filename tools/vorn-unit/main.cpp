@@ -48,9 +48,12 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "-o" && i + 1 < argc && output.empty()) {
             output = argv[++i];
+        } else if (arg == "-h" || arg == "--help") {
+            std::cout << Usage;
+            return 0;
         } else {
             std::cerr << Usage;
-            return arg == "-h" || arg == "--help" ? 0 : 2;
+            return 2;
         }
     }
     try {
