@@ -1,7 +1,9 @@
 #include "serial/posix/Port.h"
+#include "serial/posix/PendingOp.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -34,6 +36,8 @@ long PosixPort::ReadSome(char* buffer, DWORD count)
     if (got == count)
         return static_cast<long>(got);
     ssize_t n = ReadDevice(fd_, buffer + got, count - got);
+    if (n > 0)
+        NoteInput(buffer + got, static_cast<std::size_t>(n));
     if (n < 0 && errno == EIO)
         MarkHungUp();
     if (n < 0)
@@ -52,6 +56,29 @@ bool PosixPort::InQueue(DWORD* bytes)
     }
     *bytes = static_cast<DWORD>(queued_.size()) + static_cast<DWORD>(waiting);
     return true;
+}
+
+// Bytes a read took straight from the device still count as received for a line-event
+// wait, as they would if they had passed through the layer's queue.
+void PosixPort::NoteInput(const char* bytes, std::size_t count)
+{
+    char eventChar;
+    {
+        std::lock_guard state(stateMutex_);
+        eventChar = eventChar_;
+    }
+    DWORD seen = EV_RXCHAR;
+    if (std::memchr(bytes, eventChar, count))
+        seen |= EV_RXFLAG;
+    inputSeen_.fetch_or(seen);
+    Poke();
+}
+
+void PosixPort::DrainInputWake()
+{
+    std::uint64_t count = 0;
+    ssize_t n = ::read(inputWake_, &count, sizeof count);  // EAGAIN when not woken
+    (void)n;
 }
 
 bool PosixPort::DropInput()
@@ -89,6 +116,11 @@ long PosixPort::FillQueue(DWORD mask)
         if (std::memchr(chunk, eventChar, static_cast<std::size_t>(n)))
             found |= EV_RXFLAG;
         queued_.append(chunk, static_cast<std::size_t>(n));
+    }
+    if (queued_.size() > before && HasPending(OpKind::Read)) {
+        std::uint64_t one = 1;
+        ssize_t n = ::write(inputWake_, &one, sizeof one);
+        (void)n;  // a full counter already wakes the read
     }
     std::size_t nearlyFull = capacity * 8 / 10;
     if (before < nearlyFull && queued_.size() >= nearlyFull)

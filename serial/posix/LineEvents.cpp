@@ -49,6 +49,7 @@ void PosixPort::SetMask(DWORD mask)
     mask_.store(mask);
     // A new mask starts a new history, as the Windows driver does.
     txWatch_.store(false);
+    inputSeen_.store(0);
     drainChecks_ = 0;
     int lines = 0;
     if (hasLines_ && ioctl(fd_, TIOCMGET, &lines) == 0)
@@ -60,15 +61,16 @@ void PosixPort::SetMask(DWORD mask)
 long PosixPort::CollectEvents(DWORD mask)
 {
     long found = 0;
-    if (mask & EV_TXEMPTY) {
+    if (mask & (EV_TXEMPTY | InputEvents)) {
         std::uint64_t pokes = 0;
         ssize_t n = ::read(wake_, &pokes, sizeof pokes);  // EAGAIN when not poked
         (void)n;
     }
     if (mask & InputEvents) {
+        found |= static_cast<long>(inputSeen_.exchange(0) & mask);
         long input = FillQueue(mask);
         if (input < 0)
-            return -1;
+            return found ? found : -1;
         found |= input;
     }
     std::lock_guard lock(eventMutex_);
@@ -111,9 +113,13 @@ void PosixPort::ArmEvents(PollSet& set, DWORD mask)
             input = POLLIN;
     }
     set.Add(fd_, input, this);  // hang-ups are reported whatever is asked
-    if (mask & EV_TXEMPTY) {
+    if (mask & (EV_TXEMPTY | InputEvents)) {
         set.Add(wake_, POLLIN);
         wakeArmed_.store(true);
+        if ((mask & InputEvents) && inputSeen_.load())
+            set.Until(Clock::now());
+    }
+    if (mask & EV_TXEMPTY) {
         if (txWatch_.load()) {
             std::lock_guard lock(eventMutex_);
             set.Until(Clock::now() + DrainDelay(lastOutQueue_, drainChecks_));

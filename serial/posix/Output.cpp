@@ -28,6 +28,11 @@ long PosixPort::WriteSome(const char* data, DWORD count)
 void PosixPort::NoteOutput()
 {
     txWatch_.store(true);
+    Poke();
+}
+
+void PosixPort::Poke()
+{
     if (wakeArmed_.exchange(false)) {
         std::uint64_t one = 1;
         ssize_t n = ::write(wake_, &one, sizeof one);

@@ -41,15 +41,18 @@ std::shared_ptr<PosixPort> PosixPort::Open(const std::string& path)
     if (ioctl(fd, TIOCEXCL) != 0)
         return Refuse(fd, errno);
     int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (!MakeRawLine(fd) || wake < 0) {
+    int inputWake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (!MakeRawLine(fd) || wake < 0 || inputWake < 0) {
         int error = errno;
         ioctl(fd, TIOCNXCL);
-        if (wake >= 0)
-            ::close(wake);
+        for (int extra : {wake, inputWake})
+            if (extra >= 0)
+                ::close(extra);
         return Refuse(fd, error);
     }
     std::shared_ptr<PosixPort> port(new PosixPort(fd));
     port->wake_ = wake;
+    port->inputWake_ = inputWake;
     port->ProbeDriver();
     return port;
 }
@@ -60,6 +63,7 @@ PosixPort::~PosixPort()
     ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     ::close(wake_);
+    ::close(inputWake_);
 }
 
 void PosixPort::ProbeDriver()

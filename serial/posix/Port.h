@@ -61,6 +61,10 @@ public:
     long ReadSome(char* buffer, DWORD count);
     bool InQueue(DWORD* bytes);
     bool DropInput();
+    // Readable after a line-event wait took arrived bytes into the layer's queue while a
+    // read was pending: the device descriptor no longer shows them to that read.
+    int InputWake() const { return inputWake_; }
+    void DrainInputWake();
 
     // Line events (LineEvents.cpp).
     void SetMask(DWORD mask);
@@ -78,11 +82,14 @@ private:
     explicit PosixPort(int fd);
     void ProbeDriver();
     void NoteOutput();
+    void NoteInput(const char* bytes, std::size_t count);
+    void Poke();
     long FillQueue(DWORD mask);  // reads input into the layer's queue; event bits
     bool ReadCounters(serial_icounter_struct* counters);
 
     int fd_;
-    int wake_ = -1;  // eventfd: output started while a line-event wait runs
+    int wake_ = -1;  // eventfd: output started or input read while a line-event wait runs
+    int inputWake_ = -1;
     std::atomic<bool> hungUp_{false};
     std::atomic<bool> closed_{false};
     bool hasLines_ = false;
@@ -104,6 +111,7 @@ private:
     std::atomic<DWORD> mask_{0};
     std::atomic<bool> txWatch_{false};  // bytes handed over since the last tx-empty
     std::atomic<bool> wakeArmed_{false};
+    std::atomic<DWORD> inputSeen_{0};  // events of bytes a read took past the layer's queue
     DWORD lastOutQueue_ = 0;
     unsigned drainChecks_ = 0;
     int modemSeen_ = 0;

@@ -38,6 +38,8 @@ public:
 private:
     void Step() override
     {
+        if (armed_)
+            Port().DrainInputWake();
         while (got_ < count_) {
             long n = Port().ReadSome(data_ + got_, count_ - got_);
             if (n < 0 && errno == EAGAIN)
@@ -56,6 +58,8 @@ private:
     void ArmStep(PollSet& set) override
     {
         set.Add(Port().Fd(), POLLIN, &Port());
+        set.Add(Port().InputWake(), POLLIN);
+        armed_ = true;
         set.Until(deadline_);
         if (got_ > 0 && interval_.count() > 0)
             set.Until(last_ + interval_);
@@ -66,6 +70,7 @@ private:
     char* data_;
     DWORD count_;
     DWORD got_ = 0;
+    bool armed_ = false;
     bool immediate_ = false;
     bool firstByte_ = false;
     std::chrono::milliseconds interval_{0};

@@ -147,6 +147,29 @@ TEST_F(EventTest, InputNearlyFillingTheQueueRaisesRx80Full)
     EXPECT_EQ(events, EV_RXCHAR | EV_RX80FULL);
 }
 
+TEST_F(EventTest, APendingReadGetsBytesThatALineEventWaitTookIn)
+{
+    ASSERT_TRUE(device_.SetCommMask(handle_, EV_RXCHAR));
+    SetTimeouts(0xFFFFFFFF, 0xFFFFFFFF, 1000);  // a read ends as soon as anything is there
+    for (int round = 0; round < 5; ++round) {
+        Overlapped wait(device_);
+        DWORD mask = 0;
+        ASSERT_FALSE(StartWait(wait, mask));
+        auto waiter = std::async(std::launch::async, [&] { return Finish(wait); });
+        Overlapped read(device_);
+        std::string buffer(8, '\0');
+        ASSERT_FALSE(StartRead(read, buffer));
+        auto start = std::chrono::steady_clock::now();
+        auto reader = std::async(std::launch::async, [&] { return Finish(read); });
+        pty_.Send("abc");
+        EXPECT_EQ(reader.get(), 3);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms) << "round " << round;
+        EXPECT_EQ(buffer.substr(0, 3), "abc");
+        EXPECT_EQ(waiter.get(), 0);
+        EXPECT_EQ(mask, EV_RXCHAR);
+    }
+}
+
 TEST_F(EventTest, ANewMaskEndsThePendingWaitWithNoEvents)
 {
     ASSERT_TRUE(device_.SetCommMask(handle_, EV_RXCHAR));
