@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <future>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -20,12 +21,21 @@ using namespace std::chrono_literals;
 
 auto Within(std::chrono::milliseconds ms) { return std::chrono::steady_clock::now() + ms; }
 
-// Serves main-thread work until the future is ready.
-template <typename T>
-bool ServeUntilReady(std::future<T>& future)
+// Runs `work` on a thread of its own while the main thread serves hand-overs and
+// messages; returns its result.
+template <typename F>
+auto ServeWhile(F work)
 {
-    return ServeMainThreadUntil(
-        [&] { return future.wait_for(0s) == std::future_status::ready; }, Within(2000ms));
+    std::optional<decltype(work())> result;
+    std::atomic<bool> finished{false};
+    std::thread thread([&] {
+        result = work();
+        finished = true;
+        WakeMainThread();
+    });
+    EXPECT_TRUE(ServeMainThreadUntil([&] { return finished.load(); }, Within(2000ms)));
+    thread.join();
+    return *result;
 }
 
 // Counts the wake-ups a GUI would get, and lets a test wait for them.
@@ -63,16 +73,10 @@ TEST(MainThread, HandOverRunsOnTheMainThreadAndTheCallerWaits)
 {
     ASSERT_TRUE(IsMainThread());
     std::atomic<bool> ranOnMain{false};
-    std::atomic<bool> returned{false};
-    auto worker = std::async(std::launch::async, [&] {
+    EXPECT_TRUE(ServeWhile([&] {
         EXPECT_FALSE(IsMainThread());
-        const bool done = RunOnMainThread([&] { ranOnMain = IsMainThread(); });
-        returned = true;
-        WakeMainThread();
-        return done;
-    });
-    ASSERT_TRUE(ServeUntilReady(worker));
-    EXPECT_TRUE(worker.get());
+        return RunOnMainThread([&] { ranOnMain = IsMainThread(); });
+    }));
     EXPECT_TRUE(ranOnMain);
     bool direct = false;
     EXPECT_TRUE(RunOnMainThread([&] { direct = true; }));  // on the main thread: at once
@@ -81,16 +85,15 @@ TEST(MainThread, HandOverRunsOnTheMainThreadAndTheCallerWaits)
 
 TEST(MainThread, ExceptionOfAHandOverIsRaisedInTheCaller)
 {
-    auto worker = std::async(std::launch::async, [] {
-        try {
-            RunOnMainThread([] { throw EInvalidOperation("boom"); });
-        } catch (const EInvalidOperation& e) {
-            return std::string(e.what());
-        }
-        return std::string("nothing");
-    });
-    ASSERT_TRUE(ServeUntilReady(worker));
-    EXPECT_EQ(worker.get(), "boom");
+    EXPECT_EQ(ServeWhile([] {
+                  try {
+                      RunOnMainThread([] { throw EInvalidOperation("boom"); });
+                  } catch (const EInvalidOperation& e) {
+                      return std::string(e.what());
+                  }
+                  return std::string("nothing");
+              }),
+              "boom");
 }
 
 TEST(MainThread, WakeupTellsTheLoopAndProcessingRunsEverythingWaiting)
@@ -132,13 +135,12 @@ TEST(MainThread, SentMessageRepliedOnEntryReleasesTheSenderFirst)
         return std::intptr_t{7};
     });
     ASSERT_NE(window, 0u);
-    auto sender = std::async(std::launch::async, [&] {
-        const std::intptr_t result = SendMessage(window, WM_USER + 1, 32, 0);
-        senderBack.set_value();
-        return result;
-    });
-    ASSERT_TRUE(ServeUntilReady(sender));
-    EXPECT_EQ(sender.get(), 42);
+    EXPECT_EQ(ServeWhile([&] {
+                  const std::intptr_t result = SendMessage(window, WM_USER + 1, 32, 0);
+                  senderBack.set_value();
+                  return result;
+              }),
+              42);
     EXPECT_TRUE(wasInSend);
     EXPECT_FALSE(secondReply);
     EXPECT_EQ(seen, 32u);
@@ -156,9 +158,7 @@ TEST(MainThread, WithoutReplyTheSenderGetsTheProcedureResult)
     const HWND window = AllocateHWnd([](std::uint32_t, std::uintptr_t w, std::intptr_t l) {
         return static_cast<std::intptr_t>(w) + l;
     });
-    auto sender = std::async(std::launch::async, [&] { return SendMessage(window, WM_USER, 40, 2); });
-    ASSERT_TRUE(ServeUntilReady(sender));
-    EXPECT_EQ(sender.get(), 42);
+    EXPECT_EQ(ServeWhile([&] { return SendMessage(window, WM_USER, 40, 2); }), 42);
     DeallocateHWnd(window);
 }
 
