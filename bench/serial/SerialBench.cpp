@@ -77,6 +77,8 @@ void IdlePort(benchmark::State& state)
     port.SetEvents(TComEvents::FromBits(0x03FF & ~((1u << evRxFlag) | (1u << evCTS))));
     port.SetSyncMethod(smNone);
     port.Open();
+    if (!port.ThreadCreated())
+        state.SkipWithError("no event thread");
     for (auto _ : state) {
         double before = ProcessCpuMs();
         std::this_thread::sleep_for(std::chrono::seconds(1));
