@@ -29,6 +29,17 @@ void PosixEvent::Signal(bool set)
     (void)n;  // a non-blocking eventfd of a 0/1 counter cannot refuse either
 }
 
+void PosixEvent::Closed()
+{
+    std::shared_ptr<PendingOp> op;
+    {
+        std::lock_guard lock(mutex_);
+        op = std::move(op_);
+    }
+    if (op)
+        op->Orphan();
+}
+
 void PosixEvent::Set()
 {
     std::lock_guard lock(mutex_);

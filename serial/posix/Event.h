@@ -14,6 +14,7 @@ class PosixEvent : public PosixObject {
 public:
     PosixEvent(bool manualReset, bool initialState);
     ~PosixEvent() override;
+    void Closed() override;  // orphans a pending operation
 
     void Set();
     void Reset();

@@ -39,6 +39,18 @@ void PendingOp::Cancel(int error)
         Complete(error, 0);
 }
 
+void PendingOp::Orphan()
+{
+    std::lock_guard lock(mutex_);
+    if (done_)
+        return;
+    done_ = true;
+    overlapped_ = nullptr;
+    if (registered_.load())
+        port_->Forget(this);
+    event_.reset();
+}
+
 bool PendingOp::Done()
 {
     std::lock_guard lock(mutex_);

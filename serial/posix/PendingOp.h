@@ -35,6 +35,9 @@ public:
     void Abort();
     // Ends it at once with an error (the device was closed).
     void Cancel(int error);
+    // Drops it without a word: its event was closed, so its OVERLAPPED block and buffer
+    // may be gone too and must not be touched again.
+    void Orphan();
     bool Done();
 
 protected:

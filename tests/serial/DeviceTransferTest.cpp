@@ -245,6 +245,19 @@ TEST_F(TransferTest, ClosingTheDeviceCancelsWhatIsPending)
     EXPECT_FALSE(device_.CloseHandle(handle));
 }
 
+TEST_F(TransferTest, ClosingTheEventOfAPendingTransferForgetsItsBlock)
+{
+    SetTimeouts(0, 0, 0);
+    auto block = std::make_unique<Overlapped>(device_);
+    auto buffer = std::make_unique<std::string>(4, '\0');
+    ASSERT_FALSE(StartRead(*block, *buffer));
+    block.reset();  // the event goes with the block
+    buffer.reset();
+    pty_.Send("late");
+    CloseDevice();  // must not write into the freed block (the sanitizers watch)
+    SUCCEED();
+}
+
 TEST_F(TransferTest, PlainBlockingCallsWorkWithoutABlock)
 {
     DWORD done = 0;
