@@ -102,8 +102,9 @@ protected:
         port.SetSyncMethod(method);
         port.SetEvents(events);
         port.Open();
-        if (!events.Empty())
+        if (!events.Empty()) {
             ASSERT_TRUE(fake.WaitForCall("WaitCommEvent", 1));
+        }
         log.Clear();  // the after-open report
     }
     void TearDown() override
