@@ -3,10 +3,42 @@
 
 #include "widgets/GaugePicture.h"
 
-#include <QFont>
 #include <gtest/gtest.h>
 
 namespace {
+
+// Rows for a failure message: '#' black, '.' white, 'o' anything else.
+std::string Sketch(const QImage& image)
+{
+    std::string rows;
+    for (int y = 0; y < image.height(); ++y) {
+        rows += '\n';
+        for (int x = 0; x < image.width(); ++x)
+            rows += Rgb(image, x, y) == kBlack ? '#' : Rgb(image, x, y) == kWhite ? '.' : 'o';
+    }
+    return rows;
+}
+
+// Every pixel of the rectangle x0..x1 × y0..y1 has `rgb`.
+::testing::AssertionResult Area(const QImage& image, int x0, int y0, int x1, int y1, unsigned rgb)
+{
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (Rgb(image, x, y) != rgb)
+                return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << std::hex
+                                                     << Rgb(image, x, y) << Sketch(image);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult BorderIsBlack(const QImage& image)
+{
+    const int right = image.width() - 1, bottom = image.height() - 1;
+    for (const auto& result : {Area(image, 0, 0, right, 0, kBlack), Area(image, 0, bottom, right, bottom, kBlack),
+                              Area(image, 0, 0, 0, bottom, kBlack), Area(image, right, 0, right, bottom, kBlack)})
+        if (!result)
+            return result;
+    return ::testing::AssertionSuccess();
+}
 
 class GaugePicture : public ::testing::Test {
 protected:
@@ -28,60 +60,27 @@ protected:
     TGauge gauge;
 };
 
-// Columns x0..x1 of row y all have `rgb`.
-::testing::AssertionResult RowSpan(const QImage& image, int y, int x0, int x1, unsigned rgb)
-{
-    for (int x = x0; x <= x1; ++x)
-        if (Rgb(image, x, y) != rgb)
-            return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << std::hex
-                                                 << Rgb(image, x, y) << Sketch(image).toStdString();
-    return ::testing::AssertionSuccess();
-}
-
-::testing::AssertionResult BorderIsBlack(const QImage& image)
-{
-    const int right = image.width() - 1, bottom = image.height() - 1;
-    for (int y = 0; y <= bottom; ++y)
-        if (Rgb(image, 0, y) != kBlack || Rgb(image, right, y) != kBlack)
-            return ::testing::AssertionFailure() << "side column, row " << y;
-    for (int x = 0; x <= right; ++x)
-        if (Rgb(image, x, 0) != kBlack || Rgb(image, x, bottom) != kBlack)
-            return ::testing::AssertionFailure() << "top or bottom row, column " << x;
-    return ::testing::AssertionSuccess();
-}
-
 } // namespace
 
 TEST_F(GaugePicture, BarAtZeroHalfAndFull)
 {
     MakeBar(0);
-    QImage picture = Picture();
-    EXPECT_TRUE(BorderIsBlack(picture));
-    for (int y = 1; y <= 18; ++y)
-        ASSERT_TRUE(RowSpan(picture, y, 1, 263, kWhite));
-
+    EXPECT_TRUE(BorderIsBlack(Picture()));
+    EXPECT_TRUE(Area(Picture(), 1, 1, 263, 18, kWhite));
     gauge.SetProgress(51);  // 50 %: F = 132, the bar covers columns 1..131
-    picture = Picture();
-    EXPECT_TRUE(BorderIsBlack(picture));
-    for (int y = 1; y <= 18; ++y) {
-        ASSERT_TRUE(RowSpan(picture, y, 1, 131, kBlack));
-        ASSERT_TRUE(RowSpan(picture, y, 132, 263, kWhite));
-    }
-
+    EXPECT_TRUE(BorderIsBlack(Picture()));
+    EXPECT_TRUE(Area(Picture(), 1, 1, 131, 18, kBlack));
+    EXPECT_TRUE(Area(Picture(), 132, 1, 263, 18, kWhite));
     gauge.SetProgress(102);
-    picture = Picture();
-    for (int y = 0; y <= 19; ++y)
-        ASSERT_TRUE(RowSpan(picture, y, 0, 264, kBlack));
+    EXPECT_TRUE(Area(Picture(), 0, 0, 264, 19, kBlack));
 }
 
-TEST_F(GaugePicture, BarSpanOfAHundredAtTenPercentFillsNine)
+TEST_F(GaugePicture, WithoutBorderThePictureReachesTheEdges)
 {
-    gauge.resize(101, 10);  // R = (1, 1, 100, 9): W = 100, F = 9, columns 1..8
-    gauge.SetShowText(false);
-    gauge.SetProgress(10);
-    const QImage picture = Picture();
-    EXPECT_TRUE(RowSpan(picture, 5, 1, 8, kBlack));
-    EXPECT_TRUE(RowSpan(picture, 5, 9, 99, kWhite));
+    MakeBar(51);
+    gauge.SetBorderStyle(bsNone);  // R = (0, 0, 265, 20): W = 266, F = 133, columns 0..132
+    EXPECT_TRUE(Area(Picture(), 0, 0, 132, 19, kBlack));
+    EXPECT_TRUE(Area(Picture(), 133, 0, 264, 19, kWhite));
 }
 
 TEST_F(GaugePicture, TextInvertsWhereTheBarEnds)
@@ -102,10 +101,8 @@ TEST_F(GaugePicture, TextInvertsWhereTheBarEnds)
         for (int x = 0; x < 265; ++x) {
             const unsigned mask = Rgb(text, x, y);
             ASSERT_TRUE(mask == kBlack || mask == kWhite) << "smoothed text pixel at " << x << ", " << y;
-            const unsigned bar = (x >= 1 && x <= 131 && y >= 1 && y <= 18) ? kBlack
-                                 : (x >= 132 && x <= 263 && y >= 1 && y <= 18) ? kWhite
-                                                                                 : kBlack;
-            ASSERT_EQ(Rgb(picture, x, y), bar ^ mask) << x << ", " << y;
+            const bool back = x >= 132 && x <= 263 && y >= 1 && y <= 18;
+            ASSERT_EQ(Rgb(picture, x, y), (back ? kWhite : kBlack) ^ mask) << x << ", " << y;
             if (mask == kWhite) {
                 ++(x <= 131 ? overBar : overBack);
                 left = std::min(left, x);
@@ -114,16 +111,14 @@ TEST_F(GaugePicture, TextInvertsWhereTheBarEnds)
         }
     EXPECT_GT(overBar, 10);   // white letters on the bar
     EXPECT_GT(overBack, 10);  // black letters beside it
-    // Centred: the same room on both sides give or take the letters' side bearings.
-    EXPECT_NEAR(left - 1, 263 - right, 4);
-    EXPECT_TRUE(BorderIsBlack(picture));
+    EXPECT_NEAR(left - 1, 263 - right, 4);  // centred, give or take the side bearings
 }
 
-TEST_F(GaugePicture, TextKindShowsOnlyThePercentageOnBackColor)
+TEST_F(GaugePicture, TextKindShowsOnlyThePercentage)
 {
     MakeBar(102, true);
     gauge.SetKind(gkText);
-    QImage picture = Picture();
+    const QImage picture = Picture();
     int black = 0;
     for (int y = 1; y <= 18; ++y)
         for (int x = 1; x <= 263; ++x)
@@ -131,9 +126,7 @@ TEST_F(GaugePicture, TextKindShowsOnlyThePercentageOnBackColor)
     EXPECT_GT(black, 20);   // "100%"
     EXPECT_LT(black, 600);  // and nothing else
     gauge.SetShowText(false);
-    picture = Picture();
-    for (int y = 1; y <= 18; ++y)
-        ASSERT_TRUE(RowSpan(picture, y, 1, 263, kWhite));
+    EXPECT_TRUE(Area(Picture(), 1, 1, 263, 18, kWhite));
 }
 
 TEST_F(GaugePicture, VerticalBarGrowsFromTheBottom)
@@ -142,60 +135,36 @@ TEST_F(GaugePicture, VerticalBarGrowsFromTheBottom)
     gauge.SetShowText(false);
     gauge.SetKind(gkVerticalBar);
     gauge.SetProgress(50);  // F = 49: rows 50..98
-    QImage picture = Picture();
-    EXPECT_TRUE(BorderIsBlack(picture));
-    EXPECT_TRUE(RowSpan(picture, 49, 1, 18, kWhite));
-    EXPECT_TRUE(RowSpan(picture, 50, 1, 18, kBlack));
-    EXPECT_TRUE(RowSpan(picture, 98, 1, 18, kBlack));
+    EXPECT_TRUE(BorderIsBlack(Picture()));
+    EXPECT_TRUE(Area(Picture(), 1, 1, 18, 49, kWhite));
+    EXPECT_TRUE(Area(Picture(), 1, 50, 18, 98, kBlack));
     gauge.SetProgress(100);  // F = 99 is cut to 98: rows 1..98
-    picture = Picture();
-    EXPECT_TRUE(RowSpan(picture, 1, 1, 18, kBlack));
-    gauge.SetProgress(0);
-    EXPECT_TRUE(RowSpan(Picture(), 98, 1, 18, kWhite));
+    EXPECT_TRUE(Area(Picture(), 1, 1, 18, 98, kBlack));
 }
 
-TEST_F(GaugePicture, WithoutBorderThePictureReachesTheEdges)
-{
-    MakeBar(0);
-    gauge.SetBorderStyle(bsNone);
-    QImage picture = Picture();
-    EXPECT_TRUE(RowSpan(picture, 0, 0, 264, kWhite));
-    EXPECT_TRUE(RowSpan(picture, 19, 0, 264, kWhite));
-    gauge.SetProgress(51);  // R = (0, 0, 265, 20): W = 266, F = 133, columns 0..132
-    picture = Picture();
-    EXPECT_TRUE(RowSpan(picture, 0, 0, 132, kBlack));
-    EXPECT_TRUE(RowSpan(picture, 19, 0, 132, kBlack));
-    EXPECT_TRUE(RowSpan(picture, 19, 133, 264, kWhite));
-}
-
-TEST_F(GaugePicture, PieAtAQuarterFillsTheUpperRightQuarter)
+TEST_F(GaugePicture, PieFillsClockwiseFromTwelve)
 {
     gauge.SetShowText(false);
     gauge.SetKind(gkPie);
     gauge.SetColor(clRed);  // the gauge's own colour outside the disc
-    QImage picture = Picture();
-    EXPECT_TRUE(BorderIsBlack(picture));
-    EXPECT_EQ(Rgb(picture, 3, 3), 0xFF0000u);
-    EXPECT_EQ(Rgb(picture, 49, 1), kBlack);   // outline at twelve o'clock
-    EXPECT_EQ(Rgb(picture, 98, 49), kBlack);  // and at three
-    EXPECT_EQ(Rgb(picture, 72, 26), kWhite);  // 0 %: no wedge
-    EXPECT_EQ(Rgb(picture, 49, 49), kWhite);
-
+    struct Probe { int x, y; unsigned at0, at25, at100; };
+    const Probe probes[] = {
+        {3, 3, 0xFF0000, 0xFF0000, 0xFF0000}, {49, 1, kBlack, kBlack, kBlack},  // corner, outline at twelve
+        {72, 26, kWhite, kBlack, kBlack}, {90, 40, kWhite, kBlack, kBlack},     // upper right
+        {26, 26, kWhite, kWhite, kBlack}, {72, 72, kWhite, kWhite, kBlack},     // upper left, lower right
+        {26, 72, kWhite, kWhite, kBlack},
+    };
+    const QImage at0 = Picture();
     gauge.SetProgress(25);
-    picture = Picture();
-    EXPECT_EQ(Rgb(picture, 3, 3), 0xFF0000u);
-    EXPECT_EQ(Rgb(picture, 72, 26), kBlack);  // upper right
-    EXPECT_EQ(Rgb(picture, 60, 10), kBlack);
-    EXPECT_EQ(Rgb(picture, 90, 40), kBlack);
-    EXPECT_EQ(Rgb(picture, 26, 26), kWhite);  // upper left
-    EXPECT_EQ(Rgb(picture, 72, 72), kWhite);  // lower right
-    EXPECT_EQ(Rgb(picture, 26, 72), kWhite);  // lower left
-
+    const QImage at25 = Picture();
     gauge.SetProgress(100);
-    picture = Picture();
-    EXPECT_EQ(Rgb(picture, 26, 72), kBlack);
-    EXPECT_EQ(Rgb(picture, 49, 49), kBlack);
-    EXPECT_EQ(Rgb(picture, 3, 3), 0xFF0000u);
+    const QImage at100 = Picture();
+    EXPECT_TRUE(BorderIsBlack(at0));
+    for (const Probe& p : probes) {
+        EXPECT_EQ(Rgb(at0, p.x, p.y), p.at0) << p.x << ", " << p.y << Sketch(at0);
+        EXPECT_EQ(Rgb(at25, p.x, p.y), p.at25) << p.x << ", " << p.y << Sketch(at25);
+        EXPECT_EQ(Rgb(at100, p.x, p.y), p.at100) << p.x << ", " << p.y;
+    }
 }
 
 TEST_F(GaugePicture, NeedleStandsUprightAtHalfAndLiesRightAtFull)
@@ -204,40 +173,22 @@ TEST_F(GaugePicture, NeedleStandsUprightAtHalfAndLiesRightAtFull)
     gauge.SetShowText(false);
     gauge.SetKind(gkNeedle);
     gauge.SetColor(clRed);
-    QImage picture = Picture();
-    EXPECT_TRUE(BorderIsBlack(picture));
-    EXPECT_EQ(Rgb(picture, 2, 2), 0xFF0000u);  // outside the dial
-    EXPECT_EQ(Rgb(picture, 50, 1), kBlack);    // the dial's rim
-    for (int y = 5; y <= 45; y += 10)
-        EXPECT_EQ(Rgb(picture, 50, y), kWhite) << "no needle at 0 %, row " << y;
-    EXPECT_TRUE(RowSpan(picture, 40, 55, 90, kWhite));
-
+    EXPECT_TRUE(BorderIsBlack(Picture()));
+    EXPECT_EQ(Rgb(Picture(), 2, 2), 0xFF0000u);  // outside the dial
+    EXPECT_EQ(Rgb(Picture(), 50, 1), kBlack);    // the dial's rim
+    EXPECT_TRUE(Area(Picture(), 50, 5, 50, 45, kWhite));  // no needle upright at 0 %
+    EXPECT_TRUE(Area(Picture(), 55, 40, 90, 40, kWhite));
     gauge.SetProgress(50);
-    picture = Picture();
-    for (int y = 2; y <= 48; ++y)
-        ASSERT_EQ(Rgb(picture, 50, y), kBlack) << "needle row " << y << Sketch(picture).toStdString();
-    EXPECT_EQ(Rgb(picture, 48, 30), kWhite);
-    EXPECT_EQ(Rgb(picture, 52, 30), kWhite);
-
+    EXPECT_TRUE(Area(Picture(), 50, 2, 50, 48, kBlack));
+    EXPECT_TRUE(Area(Picture(), 48, 30, 48, 30, kWhite));
+    EXPECT_TRUE(Area(Picture(), 52, 30, 52, 30, kWhite));
     gauge.SetProgress(100);
-    picture = Picture();
-    EXPECT_EQ(Rgb(picture, 50, 30), kWhite);
-    EXPECT_TRUE(RowSpan(picture, 48, 55, 90, kWhite));
-    EXPECT_TRUE(RowSpan(picture, 49, 50, 99, kBlack));
+    EXPECT_TRUE(Area(Picture(), 50, 30, 50, 30, kWhite));
+    EXPECT_TRUE(Area(Picture(), 55, 48, 90, 48, kWhite));
+    EXPECT_TRUE(Area(Picture(), 50, 49, 99, 49, kBlack));
 }
 
-TEST_F(GaugePicture, SystemColoursComeFromThePalette)
-{
-    gauge.SetShowText(false);
-    gauge.SetKind(gkText);
-    gauge.SetBackColor(clWindow);
-    QPalette palette = gauge.palette();
-    palette.setColor(QPalette::Base, QColor(0x12, 0x34, 0x56));
-    gauge.setPalette(palette);
-    EXPECT_EQ(Rgb(Picture(), 50, 50), 0x123456u);
-}
-
-TEST(GaugePictureEdges, GaugesWithoutPixelsOrNarrowerThanTheirBorderDrawSafely)
+TEST(GaugePictureEdges, TinyGaugesOfEveryKindDrawSafely)
 {
     TGauge gauge;
     for (const QSize size : {QSize(0, 0), QSize(1, 1), QSize(2, 2), QSize(3, 40)}) {

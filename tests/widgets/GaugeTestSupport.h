@@ -4,7 +4,6 @@
 #include "widgets/Gauges.h"
 
 #include <QImage>
-#include <QString>
 
 // A gauge that counts its paints.
 class CountingGauge : public TGauge {
@@ -28,6 +27,3 @@ inline unsigned Rgb(const QImage& image, int x, int y)
 
 constexpr unsigned kBlack = 0x000000;
 constexpr unsigned kWhite = 0xFFFFFF;
-
-// Rows of characters for a failure message: '#' black, '.' white, 'o' anything else.
-QString Sketch(const QImage& image);
