@@ -23,24 +23,11 @@ TEST(Cp1250, WhatCp1250LacksBecomesAQuestionMark)
     EXPECT_EQ(Utf8ToCp1250(std::string("nul\0in", 6)), std::string("nul\0in", 6));
 }
 
-class TextLookup : public ::testing::Test {
-protected:
-    void TearDown() override
-    {
-        setenv("LANG", "C", 1);
-        InitTextLookup(TEST_LOCALE_DIR);
-    }
-};
-
-TEST_F(TextLookup, WithoutCatalogueTextsStayAsWritten)
+TEST(TextLookup, RuntimeTextsSearchDefaultThenAddedDomains)
 {
     setenv("LANG", "C", 1);
     InitTextLookup(TEST_LOCALE_DIR);
     EXPECT_EQ(RuntimeText("File not found"), "File not found");
-}
-
-TEST_F(TextLookup, RuntimeTextsSearchDefaultThenAddedDomains)
-{
     setenv("LANG", "pl_PL", 1);
     InitTextLookup(TEST_LOCALE_DIR);
     EXPECT_EQ(RuntimeText("File not found"), "Nie znaleziono pliku");
@@ -49,4 +36,6 @@ TEST_F(TextLookup, RuntimeTextsSearchDefaultThenAddedDomains)
     EXPECT_EQ(RuntimeText("OK"), "Dobrze");
     EXPECT_EQ(CurrentDomainText("File not found"), "Nie znaleziono pliku");
     EXPECT_STREQ(std::getenv("LANG"), "pl_PL");
+    setenv("LANG", "C", 1);
+    InitTextLookup(TEST_LOCALE_DIR);
 }
