@@ -9,46 +9,34 @@
 
 #include <string>
 
-namespace {
-
-std::string Entry(std::string text)
-{
-    text.resize(UnitNameSize, ' ');
-    return text;
-}
-
-}  // namespace
-
 TEST(UnitLineSettings, DecodesEveryFramingTheTransmitterCanAskFor)
 {
-    EXPECT_EQ(DescribeLineSettings(DecodeLineSettings(CS8 | CREAD | CLOCAL, 600)),
-              "600 bit/s, 8 data bits, no parity, 1 stop bit");
-    EXPECT_EQ(DescribeLineSettings(DecodeLineSettings(CS7 | PARENB | CSTOPB, 9600)),
-              "9600 bit/s, 7 data bits, even parity, 2 stop bits");
-    EXPECT_EQ(DescribeLineSettings(DecodeLineSettings(CS6 | PARENB | PARODD, 300)),
-              "300 bit/s, 6 data bits, odd parity, 1 stop bit");
-    EXPECT_EQ(DescribeLineSettings(DecodeLineSettings(CS5 | CSTOPB | PARENB | PARODD | CMSPAR, 110)),
-              "110 bit/s, 5 data bits, mark parity, 1.5 stop bits");
-    EXPECT_EQ(DecodeLineSettings(CS8 | PARENB | CMSPAR, 256000).parity, 'S');
-    // PARODD without PARENB is no parity at all.
-    EXPECT_EQ(DecodeLineSettings(CS8 | PARODD, 600).parity, 'N');
+    const std::pair<tcflag_t, const char*> cases[] = {
+        {CS8 | CREAD | CLOCAL, "600 bit/s, 8 data bits, no parity, 1 stop bit"},
+        {CS7 | PARENB | CSTOPB, "600 bit/s, 7 data bits, even parity, 2 stop bits"},
+        {CS6 | PARENB | PARODD, "600 bit/s, 6 data bits, odd parity, 1 stop bit"},
+        {CS5 | CSTOPB | PARENB | PARODD | CMSPAR, "600 bit/s, 5 data bits, mark parity, 1.5 stop bits"},
+        {CS8 | PARENB | CMSPAR, "600 bit/s, 8 data bits, space parity, 1 stop bit"},
+        {CS8 | PARODD, "600 bit/s, 8 data bits, no parity, 1 stop bit"},  // PARODD alone is no parity
+    };
+    for (const auto& [flags, text] : cases)
+        EXPECT_EQ(DescribeLineSettings(DecodeLineSettings(flags, 600)), text);
 }
 
 TEST(UnitNames, ShownDecodedTrimmedAndSafe)
 {
-    EXPECT_EQ(DisplayBankName(std::string(16, '\xFF')), "");
-    EXPECT_EQ(DisplayBankName(Entry("Bass")), "Bass");
-    EXPECT_EQ(DisplayBankName(Entry("  lead")), "  lead");
-    EXPECT_EQ(DisplayBankName(std::string(16, ' ')), "");
-    // "Zażółć" in CP1250.
-    EXPECT_EQ(DisplayBankName(Entry("Za\xBF\xF3\xB3\xE6")), "Zażółć");
-    // A table that is not all 0xFF is a name, however odd.
+    const auto entry = [](std::string text) { return text.resize(UnitNameSize, ' '), text; };
     std::string dots;
     for (int i = 0; i < 15; ++i)
-        dots += "˙";  // 0xFF in CP1250
-    EXPECT_EQ(DisplayBankName(std::string(15, '\xFF') + ' '), dots);
-    EXPECT_EQ(DisplayBankName(Entry(std::string("a\x1B[2Jb\x7F", 7))), "a\\x1B[2Jb\\x7F");
-    EXPECT_EQ(DisplayBankName(Entry(std::string("\0x", 2))), "\\x00x");
+        dots += "˙";  // 0xFF in CP1250: a table that is not all 0xFF is a name, however odd
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string(16, '\xFF'), ""}, {entry("Bass"), "Bass"}, {entry("  lead"), "  lead"},
+        {std::string(16, ' '), ""}, {entry("Za\xBF\xF3\xB3\xE6"), "Zażółć"},
+        {std::string(15, '\xFF') + ' ', dots},
+        {entry(std::string("a\x1B[2Jb\x7F", 7)), "a\\x1B[2Jb\\x7F"}, {entry(std::string("\0x", 2)), "\\x00x"},
+    };
+    for (const auto& [table, shown] : cases)
+        EXPECT_EQ(DisplayBankName(table), shown);
 }
 
 TEST(UnitSummary, TallyKeepsTheLastTableAcrossAnyChunking)
