@@ -16,6 +16,9 @@ TCustomComPort::TCustomComPort(TComponent* owner, TComDevice* device)
 
 TCustomComPort::~TCustomComPort()
 {
+    // Destroyed before FinishLoading: Connected was only recorded, nothing is open.
+    if (Loading() && Handle() == INVALID_HANDLE_VALUE && !ThreadCreated())
+        connected_.store(false, std::memory_order_release);
     try {
         Close();
     } catch (...) {

@@ -462,6 +462,20 @@ TEST_F(ComLifecycle, FailedOpenAtFinishLoadingIsShownAndLoadingGoesOn)
     EXPECT_EQ(shown, (Names{"Unable to open com port (win error code: 2)"}));
 }
 
+TEST_F(ComLifecycle, PortDestroyedWhileLoadingTouchesNoDevice)
+{
+    std::vector<std::string> shown;
+    SetApplicationExceptionHandler([&](const std::exception& e) { shown.push_back(e.what()); });
+    {
+        TComPort loaded(nullptr, &fake);
+        loaded.BeginLoading();
+        loaded.SetConnected(true);  // recorded only; the form's reading failed before FinishLoading
+    }
+    SetApplicationExceptionHandler(nullptr);
+    EXPECT_TRUE(fake.Calls().empty());
+    EXPECT_TRUE(shown.empty());
+}
+
 TEST_F(ComLifecycle, DestroyingAnOpenPortClosesItWithItsReports)
 {
     Names log;
