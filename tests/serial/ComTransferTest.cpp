@@ -159,11 +159,19 @@ TEST_F(PtyPort, ByteByByteUploadArrivesWholeAfterClose)
 {
     pty_.ReleaseSlave();  // Close is the slave's last close
     port_.SetBaudRate(br600);
+    // As the upload window has it: an event thread that purges both queues as it ends.
+    port_.SetEvents(MaskToEvents(0x5E7));
+    port_.SetSyncMethod(smNone);
     port_.Open();
+    ASSERT_TRUE(port_.ThreadCreated());
     EXPECT_EQ(pty_.Line().OutputSpeed, 600u);
     std::string bytes = AllByteValues();
     for (char c : bytes)
         ASSERT_EQ(port_.Write(&c, 1), 1);
+    // More than the reader's line buffer holds, so a flush at close would lose bytes.
+    std::string block(8000, 'b');
+    ASSERT_EQ(port_.Write(block.data(), static_cast<std::int32_t>(block.size())), 8000);
+    bytes += block;
     port_.Close();
     EXPECT_EQ(pty_.Receive(bytes.size() + 1, 1000ms), bytes);
 }

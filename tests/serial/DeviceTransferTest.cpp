@@ -64,10 +64,13 @@ TEST_F(TransferTest, WriteToAPseudoTerminalCompletesAtOnce)
 TEST_F(TransferTest, AReaderStartingAfterCloseGetsEveryByte)
 {
     pty_.ReleaseSlave();  // the device's close is the last one
-    std::string bytes = Pattern(3000);
-    for (std::size_t i = 0; i < 500; ++i)
+    SetTimeouts(MaxDword, 0, 0, 0, 1000);
+    // More than the reader's line buffer holds: the rest waits in the kernel's flip
+    // buffers, which a flush of the slave's output queue would empty.
+    std::string bytes = Pattern(8300);
+    for (std::size_t i = 0; i < 300; ++i)
         ASSERT_EQ(Write(bytes.substr(i, 1)), 1);
-    ASSERT_EQ(Write(bytes.substr(500)), 2500);
+    ASSERT_EQ(Write(bytes.substr(300)), 8000);
     // What an event thread does as it ends, then what Close does.
     EXPECT_TRUE(device_.PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR));
     EXPECT_TRUE(device_.PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT));
