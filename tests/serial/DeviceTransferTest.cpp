@@ -121,8 +121,10 @@ TEST_F(TransferTest, HangUpFailsThePendingWriteAndEveryLaterTransfer)
     EXPECT_EQ(device_.GetLastError(), static_cast<DWORD>(EIO));
     DWORD mask = 0;
     EXPECT_TRUE(device_.SetCommMask(handle_, EV_RXCHAR | EV_TXEMPTY));
+    EXPECT_TRUE(device_.SetEvent(again.Event()));
     EXPECT_FALSE(device_.WaitCommEvent(handle_, &mask, &again.block));
     EXPECT_EQ(device_.GetLastError(), static_cast<DWORD>(EIO));
+    EXPECT_FALSE(again.IsSet()) << "an event loop waiting on it would spin";
     EXPECT_FALSE(device_.ClearCommError(handle_, &mask, nullptr));
     // Closing still works.
     EXPECT_TRUE(device_.PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT));
