@@ -301,15 +301,6 @@ TEST_F(ComEvents, FailingStepOfAMessageIsShownAndTheThreadGoesOn)
     EXPECT_EQ(shown, (Names{"ring failed"}));
 }
 
-TEST_F(ComEvents, LineErrorFailureEndsTheThreadWithoutSync)
-{
-    OpenWith(smNone);
-    fake.Fail("ClearCommError", 5);
-    fake.PostCommEvent(EV_ERR);
-    EXPECT_FALSE(fake.WaitForCall("WaitCommEvent", 2, 100ms));
-    fake.Succeed("ClearCommError");
-}
-
 TEST_F(ComEvents, WaitThatFailsAtOnceDoesNotSpin)
 {
     fake.Fail("WaitCommEvent", 5);

@@ -217,24 +217,6 @@ TEST(ComSettingsText, ParsingComparesInUpperCaseAndFallsBack)
     EXPECT_EQ(ParseFlowControl("HARDWARE"), fcHardware);
 }
 
-TEST(ComSettingsText, EveryMemberRoundTripsThroughItsText)
-{
-    for (int i = brCustom; i <= br256000; ++i)
-        EXPECT_EQ(ParseBaudRate(BaudRateText(TBaudRate(i))), i);
-    for (int i = sbOneStopBit; i <= sbTwoStopBits; ++i)
-        EXPECT_EQ(ParseStopBits(StopBitsText(TStopBits(i))), i);
-    for (int i = dbFive; i <= dbEight; ++i)
-        EXPECT_EQ(ParseDataBits(DataBitsText(TDataBits(i))), i);
-    for (int i = prNone; i <= prSpace; ++i)
-        EXPECT_EQ(ParseParity(ParityText(TParityBits(i))), i);
-    for (int i = fcHardware; i <= fcCustom; ++i)
-        EXPECT_EQ(ParseFlowControl(FlowControlText(TFlowControl(i))), i);
-    EXPECT_EQ(BaudRateText(br56000), "56000");
-    EXPECT_EQ(BaudRateValue(br256000), 256000);
-    EXPECT_EQ(BaudRateValue(br110), 110);
-    EXPECT_EQ(StopBitsText(sbOne5StopBits), "1.5");
-}
-
 TEST(ComSettingsSets, BitLayoutIsThePositionOfTheMember)
 {
     EXPECT_EQ(sizeof(TComEvents), 2u);
