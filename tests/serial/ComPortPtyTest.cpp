@@ -213,3 +213,33 @@ TEST(ComPortPty, SecondPortOnTheSameDeviceCannotOpen)
     second.Open();  // free again once closed
     EXPECT_TRUE(second.Connected());
 }
+
+TEST(ComPortPty, ClosingWhileEventsKeepComingNeverHangs)
+{
+    PtyPair pty;
+    for (TSyncMethod method : {smThreadSync, smWindowSync, smNone}) {
+        SCOPED_TRACE(static_cast<int>(method));
+        TComPort port;
+        port.SetPort(pty.Path());
+        port.SetSyncMethod(method);
+        port.SetReportRxCount(false);  // the handler drains what arrives
+        std::atomic<int> calls{0};
+        port.SetOnRxBuf([&](TComponent*, const void*, std::int32_t) {
+            ++calls;
+            WakeMainThread();
+        });
+        for (int round = 0; round < 5; ++round) {
+            const int before = calls;
+            port.Open();
+            // Single bytes, fewer than the line discipline holds: the sender never blocks.
+            std::thread sender([&] {
+                for (int i = 0; i < 500; ++i)
+                    pty.Send("x");
+            });
+            const bool reported = ServeMainThreadUntil([&] { return calls > before; }, Within(2000ms));
+            port.Close();  // while bytes still arrive
+            sender.join();
+            ASSERT_TRUE(reported);
+        }
+    }
+}
