@@ -25,7 +25,27 @@ ssize_t ReadDevice(int fd, char* buffer, std::size_t count)
     return n;
 }
 
+// Removes the zero bytes of `count` in place; the count left.
+std::size_t DropNulls(char* bytes, std::size_t count)
+{
+    char* end = std::remove(bytes, bytes + count, '\0');
+    return static_cast<std::size_t>(end - bytes);
+}
+
 } // namespace
+
+// read(2) that drops received zero bytes when the settings ask for it.
+ssize_t PosixPort::ReadInput(char* buffer, std::size_t count)
+{
+    for (;;) {
+        ssize_t n = ReadDevice(fd_, buffer, count);
+        if (n <= 0 || !discardNull_.load())
+            return n;
+        n = static_cast<ssize_t>(DropNulls(buffer, static_cast<std::size_t>(n)));
+        if (n > 0)
+            return n;
+    }
+}
 
 long PosixPort::ReadSome(char* buffer, DWORD count)
 {
@@ -35,7 +55,7 @@ long PosixPort::ReadSome(char* buffer, DWORD count)
     queued_.erase(0, got);
     if (got == count)
         return static_cast<long>(got);
-    ssize_t n = ReadDevice(fd_, buffer + got, count - got);
+    ssize_t n = ReadInput(buffer + got, count - got);
     if (n > 0)
         NoteInput(buffer + got, static_cast<std::size_t>(n));
     if (n < 0 && errno == EIO)
@@ -104,7 +124,7 @@ long PosixPort::FillQueue(DWORD mask)
     long found = 0;
     char chunk[1024];
     while (queued_.size() < capacity) {
-        ssize_t n = ReadDevice(fd_, chunk, std::min(sizeof chunk, capacity - queued_.size()));
+        ssize_t n = ReadInput(chunk, std::min(sizeof chunk, capacity - queued_.size()));
         if (n < 0 && errno == EAGAIN)
             break;
         if (n < 0) {

@@ -61,5 +61,6 @@ bool PosixPort::SetState(const DCB& dcb)
     baud_ = dcb.BaudRate;
     frameBits_ = 1u + dcb.ByteSize + (dcb.Parity != NOPARITY) + (dcb.StopBits != ONESTOPBIT ? 2u : 1u);
     eventChar_ = dcb.EvtChar;
+    discardNull_.store(dcb.fNull);
     return true;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 class PendingOp;
@@ -85,6 +86,7 @@ private:
     void NoteInput(const char* bytes, std::size_t count);
     void Poke();
     long FillQueue(DWORD mask);  // reads input into the layer's queue; event bits
+    ssize_t ReadInput(char* buffer, std::size_t count);
     bool ReadCounters(serial_icounter_struct* counters);
 
     int fd_;
@@ -102,6 +104,7 @@ private:
     DWORD frameBits_ = 10;
     DWORD inQueue_ = 4096;
     char eventChar_ = 0;
+    std::atomic<bool> discardNull_{false};
     std::vector<std::shared_ptr<PendingOp>> pending_;
 
     std::mutex inputMutex_;  // the layer's input queue and reads from the descriptor

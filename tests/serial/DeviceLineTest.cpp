@@ -189,4 +189,17 @@ TEST_F(LineTest, EveryByteValueComesInUnchangedAndInOrder)
     EXPECT_EQ(Read(bytes.size()), bytes);
 }
 
+TEST_F(LineTest, DiscardNullDropsReceivedZeroBytes)
+{
+    DCB dcb = LineDcb(9600);
+    dcb.fNull = 1;
+    ASSERT_TRUE(device_.SetCommState(handle_, dcb));
+    SetTimeouts(0, 0, 300);
+    pty_.Send(std::string("a\0b\0\0c", 6));
+    EXPECT_EQ(Read(3), "abc");
+    ASSERT_TRUE(device_.SetCommState(handle_, LineDcb(9600)));
+    pty_.Send(std::string("\0d", 2));
+    EXPECT_EQ(Read(2), std::string("\0d", 2));
+}
+
 } // namespace
