@@ -69,7 +69,7 @@ private:
 
 } // namespace
 
-TEST(MainThread, HandOverRunsOnTheMainThreadAndTheCallerWaits)
+TEST(MainThread, HandOverRunsOnTheMainThreadAndTheCallerWaitsForItsOutcome)
 {
     ASSERT_TRUE(IsMainThread());
     std::atomic<bool> ranOnMain{false};
@@ -81,10 +81,7 @@ TEST(MainThread, HandOverRunsOnTheMainThreadAndTheCallerWaits)
     bool direct = false;
     EXPECT_TRUE(RunOnMainThread([&] { direct = true; }));  // on the main thread: at once
     EXPECT_TRUE(direct);
-}
-
-TEST(MainThread, ExceptionOfAHandOverIsRaisedInTheCaller)
-{
+    // The hand-over's exception reaches the caller.
     EXPECT_EQ(ServeWhile([] {
                   try {
                       RunOnMainThread([] { throw EInvalidOperation("boom"); });
@@ -148,18 +145,11 @@ TEST(MainThread, SentMessageRepliedOnEntryReleasesTheSenderFirst)
     EXPECT_EQ(SendMessage(window, WM_USER + 2, 0, 0), -1);
     EXPECT_FALSE(InSendMessage());
     EXPECT_FALSE(ReplyMessage(1));
+    // Without a reply the sender gets what the procedure returns.
+    EXPECT_EQ(ServeWhile([&] { return SendMessage(window, WM_USER + 2, 0, 0); }), -1);
     DeallocateHWnd(window);
     EXPECT_EQ(SendMessage(window, WM_USER + 2, 0, 0), 0);
     EXPECT_EQ(DefWindowProc(window, 0x10, 1, 2), 0);
-}
-
-TEST(MainThread, WithoutReplyTheSenderGetsTheProcedureResult)
-{
-    const HWND window = AllocateHWnd([](std::uint32_t, std::uintptr_t w, std::intptr_t l) {
-        return static_cast<std::intptr_t>(w) + l;
-    });
-    EXPECT_EQ(ServeWhile([&] { return SendMessage(window, WM_USER, 40, 2); }), 42);
-    DeallocateHWnd(window);
 }
 
 TEST(MainThread, ReleasingAWindowAnswersMessagesStillQueued)
