@@ -4,12 +4,11 @@
 
 #include "runtime/ErrorHook.h"
 
+#include "EventLog.h"
 #include "FakeComDevice.h"
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <sched.h>
 #include <sys/resource.h>
 #include <thread>
@@ -19,62 +18,9 @@
 namespace {
 
 using namespace std::chrono_literals;
-using Names = std::vector<std::string>;
-
-auto Within(std::chrono::milliseconds ms) { return std::chrono::steady_clock::now() + ms; }
-
-// Handler calls as they happen, on any thread, with a wait for a count.
-class CallLog {
-public:
-    void Add(std::string entry)
-    {
-        std::lock_guard lock(mutex_);
-        entries_.push_back(std::move(entry));
-        onMain_.push_back(IsMainThread());
-        changed_.notify_all();
-        WakeMainThread();
-    }
-    bool WaitFor(size_t count)
-    {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 2s, [&] { return entries_.size() >= count; });
-    }
-    // Serves the main thread's work until `count` calls came.
-    bool ServeUntil(size_t count)
-    {
-        return ServeMainThreadUntil([&] { return Size() >= count; }, Within(2000ms));
-    }
-    size_t Size()
-    {
-        std::lock_guard lock(mutex_);
-        return entries_.size();
-    }
-    Names Entries()
-    {
-        std::lock_guard lock(mutex_);
-        return entries_;
-    }
-    std::vector<bool> OnMain()
-    {
-        std::lock_guard lock(mutex_);
-        return onMain_;
-    }
-    void Clear()
-    {
-        std::lock_guard lock(mutex_);
-        entries_.clear();
-        onMain_.clear();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    Names entries_;
-    std::vector<bool> onMain_;
-};
 
 // Logs every line-event handler of the port.
-void LogAllHandlers(TCustomComPort& port, CallLog& log)
+void LogAllHandlers(TCustomComPort& port, EventLog& log)
 {
     auto plain = [&log](const char* name) { return [&log, name](TComponent*) { log.Add(name); }; };
     auto signal = [&log](const char* name) {
@@ -116,7 +62,7 @@ protected:
     bool WaitedAgain(int waits) { return fake.WaitForCall("WaitCommEvent", waits); }
 
     FakeComDevice fake;
-    CallLog log;  // outlives the port's handlers
+    EventLog log;  // outlives the port's handlers
     TComPort port{nullptr, &fake};
 };
 
@@ -308,7 +254,7 @@ TEST_F(ComEvents, FailedResultDispatchesNothingAndTheNextWaitBegins)
 
 TEST_F(ComEvents, StopWinsOverALineEventThatCameWithIt)
 {
-    CallLog wakeups;
+    EventLog wakeups;
     SetMainThreadWakeup([&] { wakeups.Add("wake"); });
     port.SetOnTxEmpty([&](TComponent*) { log.Add("TxEmpty"); });
     port.SetOnRing([&](TComponent*) { log.Add("Ring"); });
@@ -325,7 +271,7 @@ TEST_F(ComEvents, StopWinsOverALineEventThatCameWithIt)
 
 TEST_F(ComEvents, HandlerMayCloseThePortFromTheMainThread)
 {
-    CallLog closes;
+    EventLog closes;
     port.SetOnAfterClose([&](TComponent*) { closes.Add("AfterClose"); });
     port.SetOnRing([&](TComponent* sender) { static_cast<TComPort*>(sender)->Close(); });
     port.SetOnRLSDChange([&](TComponent*, bool on) { log.Add(on ? "RLSD+" : "RLSD-"); });
