@@ -2,12 +2,13 @@
 // written and received with the event thread running, and what Close keeps or drops.
 #include "serial/CPort.h"
 
+#include "EventLog.h"
 #include "PtyPair.h"
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <algorithm>
+
 #include <string>
 #include <termios.h>
 #include <vector>
@@ -15,44 +16,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-auto Within(std::chrono::milliseconds ms) { return std::chrono::steady_clock::now() + ms; }
-
-// What the receive handlers saw, and on which thread.
-class Received {
-public:
-    void Count(std::int32_t count)
-    {
-        std::lock_guard lock(mutex_);
-        counts_.push_back(count);
-        onMain_.push_back(IsMainThread());
-        Changed();
-    }
-    void Bytes(const void* buffer, std::int32_t count)
-    {
-        std::lock_guard lock(mutex_);
-        bytes_.append(static_cast<const char*>(buffer), static_cast<size_t>(count));
-        onMain_.push_back(IsMainThread());
-        Changed();
-    }
-    // Serves the main thread until `done` holds (the handlers may run there).
-    bool Until(const std::function<bool(const Received&)>& done)
-    {
-        return ServeMainThreadUntil(
-            [&] {
-                std::lock_guard lock(mutex_);
-                return done(*this);
-            },
-            Within(2000ms));
-    }
-    std::vector<std::int32_t> counts_;
-    std::string bytes_;
-    std::vector<bool> onMain_;
-
-private:
-    void Changed() { WakeMainThread(); }
-    mutable std::mutex mutex_;
-};
 
 // The main window's port: its stored settings, then br600 as the upload sets it.
 void UseWindowSettings(TCustomComPort& port, const std::string& path)
@@ -63,10 +26,27 @@ void UseWindowSettings(TCustomComPort& port, const std::string& path)
     port.SetBaudRate(br600);
 }
 
-void Listen(TCustomComPort& port, Received& received)
+// Logs each count as "#n" and each handed-over buffer as ">bytes".
+void Listen(TCustomComPort& port, EventLog& log)
 {
-    port.SetOnRxChar([&received](TComponent*, std::int32_t count) { received.Count(count); });
-    port.SetOnRxBuf([&received](TComponent*, const void* b, std::int32_t n) { received.Bytes(b, n); });
+    port.SetOnRxChar([&log](TComponent*, std::int32_t count) { log.Add("#" + std::to_string(count)); });
+    port.SetOnRxBuf([&log](TComponent*, const void* b, std::int32_t n) {
+        log.Add(">" + std::string(static_cast<const char*>(b), static_cast<size_t>(n)));
+    });
+}
+
+bool LastCountIs(const Names& entries, size_t count)
+{
+    return !entries.empty() && entries.back() == "#" + std::to_string(count);
+}
+
+std::string BytesOf(const Names& entries)
+{
+    std::string bytes;
+    for (const std::string& e : entries)
+        if (e[0] == '>')
+            bytes += e.substr(1);
+    return bytes;
 }
 
 } // namespace
@@ -127,27 +107,24 @@ TEST(ComPortPty, ReceivedBytesReachTheHandlerReportRxCountChoosesOnTheThreadSync
         port.SetSyncMethod(c.method);
         port.SetEvents({evRxChar});
         port.SetReportRxCount(c.reportCount);
-        Received received;
-        Listen(port, received);
+        EventLog log;
+        Listen(port, log);
         port.Open();
         pty.Send(burst);
-        const int size = static_cast<int>(burst.size());
-        ASSERT_TRUE(received.Until([&](const Received& r) {
-            int total = 0;
-            for (int n : r.counts_) total += n;
-            return total == size || (!r.counts_.empty() && r.counts_.back() == size) ||
-                   r.bytes_.size() >= burst.size();
+        ASSERT_TRUE(log.ServeUntil([&](const Names& e) {
+            return LastCountIs(e, burst.size()) || BytesOf(e).size() >= burst.size();
         }));
         std::string read(16, '\0');
         const int got = c.reportCount ? port.Read(read.data(), 16) : 0;
         port.Close();  // the thread has ended: the records are ours to read
-        EXPECT_EQ(received.onMain_.front(), c.onMain);
+        EXPECT_EQ(log.OnMain().front(), c.onMain);
         if (c.reportCount) {
             EXPECT_EQ(read.substr(0, got), burst);  // the count left the bytes in the driver
-            EXPECT_TRUE(received.bytes_.empty());
+            EXPECT_EQ(BytesOf(log.Entries()), "");
         } else {
-            EXPECT_EQ(received.bytes_, burst);
-            EXPECT_TRUE(received.counts_.empty());
+            const Names entries = log.Entries();
+            EXPECT_EQ(BytesOf(entries), burst);
+            EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](auto& e) { return e[0] == '#'; }), 0);
         }
     }
 }
@@ -158,11 +135,11 @@ TEST(ComPortPty, ClosingDiscardsInputNobodyRead)
     TComPort port;
     port.SetPort(pty.Path());
     port.SetSyncMethod(smNone);
-    Received received;
-    Listen(port, received);
+    EventLog log;
+    Listen(port, log);
     port.Open();
     pty.Send("stale");
-    ASSERT_TRUE(received.Until([](const Received& r) { return !r.counts_.empty() && r.counts_.back() == 5; }));
+    ASSERT_TRUE(log.ServeUntil([](const Names& e) { return LastCountIs(e, 5); }));
     port.Close();
     port.SetEvents({});
     port.Open();
