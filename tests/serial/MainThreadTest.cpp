@@ -5,11 +5,11 @@
 #include "runtime/ErrorHook.h"
 #include "runtime/Exception.h"
 
+#include "EventLog.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <future>
 #include <optional>
 #include <thread>
@@ -18,8 +18,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-auto Within(std::chrono::milliseconds ms) { return std::chrono::steady_clock::now() + ms; }
 
 // Runs `work` on a thread of its own while the main thread serves hand-overs and
 // messages; returns its result.
@@ -39,32 +37,10 @@ auto ServeWhile(F work)
 }
 
 // Counts the wake-ups a GUI would get, and lets a test wait for them.
-class WakeupCounter {
+class WakeupCounter : public EventLog {
 public:
-    WakeupCounter()
-    {
-        SetMainThreadWakeup([this] {
-            std::lock_guard lock(mutex_);
-            ++count_;
-            changed_.notify_all();
-        });
-    }
+    WakeupCounter() { SetMainThreadWakeup([this] { Add("wake"); }); }
     ~WakeupCounter() { SetMainThreadWakeup(nullptr); }
-    bool WaitFor(int count)
-    {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 2s, [&] { return count_ >= count; });
-    }
-    int Count()
-    {
-        std::lock_guard lock(mutex_);
-        return count_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int count_ = 0;
 };
 
 } // namespace
@@ -109,7 +85,7 @@ TEST(MainThread, WakeupTellsTheLoopAndProcessingRunsEverythingWaiting)
     for (auto& w : workers)
         EXPECT_EQ(w.wait_for(2s), std::future_status::ready);
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(wakeups.Count(), 3);
+    EXPECT_EQ(wakeups.Size(), 3);
     EXPECT_EQ(ProcessMainThreadWork(), 0);
 }
 
