@@ -456,20 +456,3 @@ TEST_F(PtyPersistence, LoadedSettingsReachTheLineAndANewPortReopensThere)
     other.SetPort(first.Path());
     EXPECT_NO_THROW(other.Open());
 }
-
-TEST_F(PtyPersistence, PortThatCannotBeOpenedEndsTheLoadThere)
-{
-    TRegistry key(dir.Path() / "port.reg");
-    key.WriteString("Port", (dir.Path() / "no-such-tty").string());
-    key.WriteString("BaudRate", "600");
-    try {
-        port.LoadFromRegistryKey(key);
-        FAIL() << "the load went on without a device";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.Code(), CError_OpenFailed);
-    }
-    EXPECT_FALSE(port.Connected());
-    EXPECT_EQ(port.Port(), (dir.Path() / "no-such-tty").string());
-    EXPECT_EQ(port.BaudRate(), br9600);
-    EXPECT_EQ(first.Line().OutputSpeed, 9600u);
-}
