@@ -271,20 +271,6 @@ TEST_F(ComLifecycle, ReportsComeInTheirOrderWithTheLineStates)
     EXPECT_EQ(fake.Count("GetCommModemStatus"), modemReads);  // closing reads no device
 }
 
-TEST_F(ComLifecycle, NoEventsMeansNoThreadAndNoWindow)
-{
-    ReportLog log(port);
-    port.SetEvents({});
-    port.SetSyncMethod(smWindowSync);
-    port.Open();
-    EXPECT_FALSE(port.ThreadCreated());
-    EXPECT_EQ(fake.Count("SetCommMask"), 0);
-    EXPECT_EQ(fake.Count("CreateEvent"), 0);
-    port.Close();
-    EXPECT_EQ(log.entries.size(), 10u);
-    EXPECT_EQ(fake.Count("PurgeComm"), 1);  // only the abort
-}
-
 TEST_F(ComLifecycle, DeviceNameIsThePrefixAndThePortName)
 {
     port.SetEvents({});
