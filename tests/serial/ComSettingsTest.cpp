@@ -110,8 +110,6 @@ TEST_F(ComSettings, WholeObjectsAreCopiedAndAlwaysReapplied)
     port.SetBuffer(buffer);
     EXPECT_EQ(port.Applies(), Applies(3, 1, 1));
     EXPECT_EQ(port.Timeouts().ReadTotalConstant(), 7);
-    EXPECT_EQ(port.FlowControl().FlowControl(), fcHardware);
-    EXPECT_EQ(port.Buffer().InputSize(), 4096);
 }
 
 TEST_F(ComSettings, CopyingBetweenClassesFailsNamingBothAndChangesNothing)
