@@ -30,8 +30,8 @@ protected:
 TEST(PortName, MapsWindowsNamesToDevices)
 {
     unsetenv("COM12_DEVICE");
-    unsetenv("COM1_DEVICE");
-    EXPECT_EQ(DevicePathForPort("\\\\.\\COM1"), "/dev/ttyS0");  // computed, never opened
+    unsetenv("COM2_DEVICE");
+    EXPECT_EQ(DevicePathForPort("\\\\.\\COM2"), "/dev/ttyS1");  // computed, never opened
     EXPECT_EQ(DevicePathForPort("\\\\.\\com12"), "/dev/ttyS11");
     setenv("COM12_DEVICE", "/dev/pts/77", 1);
     EXPECT_EQ(DevicePathForPort("\\\\.\\Com12"), "/dev/pts/77");
