@@ -1,6 +1,6 @@
 // The gauge's paint cost and how often an upload makes it paint.
 //   bench_gauge [benchmark options]   (runs on the offscreen platform unless QT_QPA_PLATFORM is set)
-#include "widgets/Gauges.h"
+#include "GaugeTestSupport.h"
 
 #include <QApplication>
 #include <QTest>
@@ -8,19 +8,6 @@
 #include <cstdlib>
 
 namespace {
-
-class CountingGauge : public TGauge {
-public:
-    using TGauge::TGauge;
-    int paints = 0;
-
-protected:
-    void Paint() override
-    {
-        ++paints;
-        TGauge::Paint();
-    }
-};
 
 // The window's gauge: 265 × 20, range 0..102, on a shown window.
 struct Window {
