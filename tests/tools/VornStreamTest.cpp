@@ -5,8 +5,14 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -49,6 +55,38 @@ std::vector<std::string> Entries(const TempDir& dir)
         names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Everything written into a FIFO until its writer closes; a writer that never
+// comes gives what arrived in `within`.
+std::string ReadFifo(const fs::path& fifo, std::chrono::milliseconds within)
+{
+    const int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    std::string bytes;
+    char chunk[4096];
+    for (pollfd in{fd, POLLIN, 0}; fd >= 0 && std::chrono::steady_clock::now() < deadline;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (poll(&in, 1, int(left.count()) + 1) <= 0)
+            continue;
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n == 0)
+            break;
+        if (n > 0)
+            bytes.append(chunk, std::size_t(n));
+    }
+    close(fd);
+    return bytes;
+}
+
+void MakeSocket(const fs::path& path)
+{
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.string().copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    close(fd);
 }
 
 const char* const Program = ":0400000001020304F2\r\n:02000000ABCD86\r\n:00000001FF\r\n";
@@ -121,4 +159,49 @@ TEST(VornStream, WrongArgumentsExitWithTwoAndHelpExplains)
     const Outcome help = RunTool(dir, {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: vorn-stream HEXFILE", 0), 0u);
+}
+
+TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)
+{
+    TempDir dir;
+    const auto hex = dir.Write("p.hex", Program);
+    const std::string stream = LibraryStream(hex, {});
+    const fs::path real = dir.Write("real.bin", "old"), link = dir.Path() / "link", dangling = dir.Path() / "dangling",
+                   fifo = dir.Path() / "fifo", device = dir.Path() / "null", folder = dir.Path() / "folder",
+                   socketPath = dir.Path() / "socket";
+    fs::create_symlink("real.bin", link);
+    fs::create_symlink("made.bin", dangling);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(folder);
+    MakeSocket(socketPath);
+    // A copy of /dev/null's node, where the test may make one (as root).
+    const bool haveDevice = mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+
+    // Links lead to the file that gets the stream; the links stay links.
+    EXPECT_EQ(RunTool(dir, {hex, "-o", link}).status, 0);
+    EXPECT_EQ(RunTool(dir, {hex, "-o", dangling}).status, 0);
+    EXPECT_TRUE(fs::is_symlink(link) && fs::is_symlink(dangling));
+    EXPECT_EQ(ReadFileBytes(real), stream);
+    EXPECT_EQ(ReadFileBytes(dir.Path() / "made.bin"), stream);
+
+    auto fromFifo = std::async(std::launch::async, ReadFifo, fifo, 10s);
+    EXPECT_EQ(RunTool(dir, {hex, "-o", fifo}).status, 0);
+    EXPECT_EQ(fromFifo.get(), stream);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    if (haveDevice) {
+        EXPECT_EQ(RunTool(dir, {hex, "-o", device}).status, 0);
+        EXPECT_TRUE(fs::is_character_file(device));
+    }
+
+    for (const fs::path& refused : {folder, socketPath}) {
+        const Outcome r = RunTool(dir, {hex, "-o", refused});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "vorn-stream: cannot write " + refused.string() + ": not a regular file, FIFO or character device\n");
+    }
+    EXPECT_TRUE(fs::is_empty(folder));
+    EXPECT_TRUE(fs::is_socket(socketPath));
+    std::vector<std::string> expected{"dangling", "fifo", "folder", "link", "made.bin", "p.hex", "real.bin", "socket"};
+    if (haveDevice)
+        expected.insert(expected.begin() + 5, "null");
+    EXPECT_EQ(Entries(dir), expected);
 }

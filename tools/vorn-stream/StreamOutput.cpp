@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,6 +42,28 @@ std::string SpoolPattern()
     return std::string(dir && *dir ? dir : "/tmp") + "/vorn-stream.XXXXXX";
 }
 
+// The path a chain of symbolic links ends at, existing or not; a link is
+// followed as the settings files follow theirs, so the link itself stays.
+std::string FollowLinks(std::filesystem::path path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec)))
+            return path.string();
+        const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+        if (ec)
+            return path.string();  // the open that follows reports the problem
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    errno = ELOOP;
+    return {};
+}
+
+bool IsWrittenThrough(mode_t mode)
+{
+    return S_ISFIFO(mode) || S_ISCHR(mode);
+}
+
 // mkstemp makes 0600; the result should look like any file the user creates.
 int UsualFileMode()
 {
@@ -51,7 +74,30 @@ int UsualFileMode()
 
 } // namespace
 
-StreamOutput::StreamOutput(std::optional<std::string> path) : path_(std::move(path)) {}
+StreamOutput::StreamOutput(std::optional<std::string> path) : path_(std::move(path))
+{
+    if (path_)
+        ChooseDestination();
+}
+
+// Replacing a FIFO, a device or a link by a regular file would break whatever
+// the user meant by it.
+void StreamOutput::ChooseDestination()
+{
+    // stat follows every link, /proc's descriptor links (/dev/stdout) included.
+    struct stat st {};
+    if (::stat(path_->c_str(), &st) == 0) {
+        if (IsWrittenThrough(st.st_mode))
+            return;
+        if (!S_ISREG(st.st_mode))
+            Fail("not a regular file, FIFO or character device");
+    } else if (errno != ENOENT) {
+        Fail(errno);
+    }
+    target_ = FollowLinks(*path_);
+    if (target_.empty())
+        Fail(errno);
+}
 
 StreamOutput::~StreamOutput()
 {
@@ -73,11 +119,11 @@ void StreamOutput::Put(std::uint8_t byte)
 // Made at the first byte, so an input that cannot be read leaves nothing behind.
 void StreamOutput::Create()
 {
-    std::string name = path_ ? TempPatternBeside(*path_) : SpoolPattern();
+    std::string name = target_.empty() ? SpoolPattern() : TempPatternBeside(target_);
     fd_ = ::mkstemp(name.data());
     if (fd_ < 0)
         Fail(errno);
-    if (path_) {
+    if (!target_.empty()) {
         temp_ = name;
         if (::fchmod(fd_, UsualFileMode()) != 0)
             Fail(errno);
@@ -99,20 +145,52 @@ void StreamOutput::Commit()
     if (fd_ < 0)
         Create();
     Flush();
-    if (!path_) {
-        CopyToStandardOutput();
+    if (!target_.empty()) {
+        CommitReplacement();
         return;
     }
+    if (!path_) {
+        CopySpoolTo(STDOUT_FILENO);
+        return;
+    }
+    const int out = OpenWriteThrough();
+    try {
+        CopySpoolTo(out);
+    } catch (...) {
+        ::close(out);
+        throw;
+    }
+    if (::close(out) != 0)
+        Fail(errno);
+}
+
+void StreamOutput::CommitReplacement()
+{
     if (::fsync(fd_) != 0)
         Fail(errno);
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0 || ::rename(temp_.c_str(), path_->c_str()) != 0)
+    if (::close(fd) != 0 || ::rename(temp_.c_str(), target_.c_str()) != 0)
         Fail(errno);
     temp_.clear();
 }
 
-void StreamOutput::CopyToStandardOutput()
+// Opened only now, so a failed input never touches it; a FIFO waits here for its
+// reader. It must still be what it was when chosen.
+int StreamOutput::OpenWriteThrough() const
+{
+    const int fd = ::open(path_->c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        Fail(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !IsWrittenThrough(st.st_mode)) {
+        ::close(fd);
+        Fail("not a FIFO or character device any more");
+    }
+    return fd;
+}
+
+void StreamOutput::CopySpoolTo(int out)
 {
     if (::lseek(fd_, 0, SEEK_SET) != 0)
         Fail(errno);
@@ -125,13 +203,18 @@ void StreamOutput::CopyToStandardOutput()
             Fail(errno);
         if (n == 0)
             return;
-        if (const int err = WriteAll(STDOUT_FILENO, chunk.data(), std::size_t(n)))
+        if (const int err = WriteAll(out, chunk.data(), std::size_t(n)))
             Fail(err);
     }
 }
 
 void StreamOutput::Fail(int err) const
 {
+    Fail(EInOutError::FromErrno(err).Message());
+}
+
+void StreamOutput::Fail(const std::string& reason) const
+{
     const std::string where = path_ ? *path_ : "standard output";
-    throw OutputError("cannot write " + where + ": " + EInOutError::FromErrno(err).Message());
+    throw OutputError("cannot write " + where + ": " + reason);
 }

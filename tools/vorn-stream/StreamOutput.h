@@ -16,25 +16,33 @@ public:
 
 class StreamOutput {
 public:
-    // `path` absent: standard output.
+    // `path` absent: standard output. A path that names a regular file (through
+    // symbolic links), or nothing yet, gets a new file renamed onto it; a FIFO or a
+    // character device is written into as it is; anything else is refused here,
+    // before any byte is made.
     explicit StreamOutput(std::optional<std::string> path);
     ~StreamOutput();  // drops an unfinished stream
     StreamOutput(const StreamOutput&) = delete;
     StreamOutput& operator=(const StreamOutput&) = delete;
 
     void Put(std::uint8_t byte);
-    // Puts the finished stream in place: renames the file beside OUT onto OUT, or
-    // copies the spooled stream to standard output.
+    // Puts the finished stream in place: renames the file beside the target onto
+    // it, or copies the spooled stream into the FIFO, device or standard output.
     void Commit();
 
 private:
+    void ChooseDestination();
     void Create();
     void Flush();
-    void CopyToStandardOutput();
+    void CommitReplacement();
+    void CopySpoolTo(int fd);
+    int OpenWriteThrough() const;
     [[noreturn]] void Fail(int err) const;
+    [[noreturn]] void Fail(const std::string& reason) const;
 
     std::optional<std::string> path_;
-    std::string temp_;  // beside OUT; empty for standard output's unlinked spool
+    std::string target_;     // the file a new one is renamed onto; empty when written through
+    std::string temp_;       // beside the target; empty for the unlinked spool
     int fd_ = -1;
     std::vector<std::uint8_t> pending_;
 };
