@@ -1,12 +1,14 @@
 #include "UploadStream.h"
 
 #include "runtime/Exception.h"
+#include "runtime/StopSignals.h"
 
 #include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,13 +80,33 @@ int OpenForReading(const std::string& path)
 
 // Regular files and pipes only: a folder or a device is no HEX file. Reported as
 // the platform's file layer reports opening a folder, "File access denied".
-void RequireFile(int fd)
+// True for a pipe.
+bool RequireFile(int fd)
 {
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         RaiseErrno(errno);
     if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
         throw EInOutError(5);
+    return S_ISFIFO(st.st_mode);
+}
+
+// A stop signal ends a wait, so a stalled or absent writer cannot hold a program
+// that was asked to stop.
+bool Interrupted()
+{
+    return errno == EINTR && TStopSignals::Received() != 0;
+}
+
+// A FIFO stays non-blocking: reading one that no writer has opened yet would give
+// its end at once, so the reader first waits until there is data or a writer came
+// and went.
+void WaitForPipe(int fd)
+{
+    pollfd in{fd, POLLIN, 0};
+    while (::poll(&in, 1, -1) < 0)
+        if (errno != EINTR || Interrupted())
+            RaiseErrno(errno);
 }
 
 // Readers share the file; a writer holding it exclusively makes this a sharing violation.
@@ -125,10 +147,12 @@ void HexFileReader::Open(const std::string& path, std::size_t bufferSize)
     bufferSize_ = std::max<std::size_t>(bufferSize, 1);
     auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize_);
     const int fd = OpenForReading(path);
+    bool pipe = false;
     try {
-        RequireFile(fd);
+        pipe = RequireFile(fd);
         LockShared(fd);
-        MakeBlocking(fd);
+        if (!pipe)
+            MakeBlocking(fd);
     } catch (...) {
         ::close(fd);
         throw;
@@ -138,6 +162,7 @@ void HexFileReader::Open(const std::string& path, std::size_t bufferSize)
     atFileEnd_ = textEnded_ = pendingLf_ = false;
     line_.clear();
     line_.reserve(KeptLineLength);
+    pipe_ = pipe;
     fd_ = fd;
 }
 
@@ -257,9 +282,11 @@ bool HexFileReader::Fill()
     if (atFileEnd_)
         return false;
     ssize_t n;
-    do
+    do {
+        if (pipe_)
+            WaitForPipe(fd_);
         n = ::read(fd_, buffer_.get(), bufferSize_);
-    while (n < 0 && errno == EINTR);
+    } while (n < 0 && (errno == EAGAIN || (errno == EINTR && !Interrupted())));
     if (n < 0)
         RaiseErrno(errno);
     pos_ = buffer_.get();

@@ -1,6 +1,7 @@
 #include "app/Upload.h"
 
 #include "app/UploadStream.h"
+#include "runtime/StopSignals.h"
 #include "serial/CPort.h"
 
 #include <algorithm>
@@ -20,14 +21,35 @@ bool IsExistingFile(const std::string& path)
     return !path.empty() && stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-// A write cut short by its time-out would leave a hole in the unit's program,
-// so it ends the upload like a failed write.
-void SendByte(TComPort& port, std::uint8_t byte, TUploadView& view)
-{
-    if (port.Write(&byte, 1) != 1)
-        throw EComPort(CError_WriteFailed, ETIMEDOUT);
-    view.ByteSent();
-}
+// Writes the stream byte by byte and counts what reached the line.
+class TByteSender {
+public:
+    TByteSender(TComPort& port, TUploadView& view) : port_(port), view_(view) {}
+
+    void Send(std::uint8_t byte)
+    {
+        StopIfRequested();
+        // A write cut short by its time-out would leave a hole in the unit's
+        // program, so it ends the upload like a failed write.
+        if (port_.Write(&byte, 1) != 1) {
+            StopIfRequested();
+            throw EComPort(CError_WriteFailed, ETIMEDOUT);
+        }
+        ++sent_;
+        view_.ByteSent();
+    }
+
+    void StopIfRequested() const
+    {
+        if (const int signal = TStopSignals::Received())
+            throw EUploadStopped(signal, sent_);
+    }
+
+private:
+    TComPort& port_;
+    TUploadView& view_;
+    std::uint64_t sent_ = 0;
+};
 
 std::int32_t GaugeValue(std::uint64_t linesSent)
 {
@@ -35,28 +57,44 @@ std::int32_t GaugeValue(std::uint64_t linesSent)
     return std::int32_t(std::min<std::uint64_t>(linesSent / 10, std::numeric_limits<std::int32_t>::max()));
 }
 
-void SendProgramWords(TComPort& port, HexFileReader& reader, TUploadView& view)
+void SendProgramWords(TByteSender& sender, HexFileReader& reader, TUploadView& view)
 {
     std::uint64_t linesSent = 0;
-    while (!reader.Eof()) {
-        const auto word = DecodeHexLine(reader.ReadLine());
-        if (!word)
-            continue;
-        for (std::uint8_t byte : *word)
-            SendByte(port, byte, view);
-        ++linesSent;
-        view.SetProgress(GaugeValue(linesSent));
+    try {
+        while (!reader.Eof()) {
+            const auto word = DecodeHexLine(reader.ReadLine());
+            if (!word)
+                continue;
+            for (std::uint8_t byte : *word)
+                sender.Send(byte);
+            ++linesSent;
+            view.SetProgress(GaugeValue(linesSent));
+        }
+    } catch (const EInOutError&) {
+        sender.StopIfRequested();  // a read the stop signal interrupted
+        throw;
     }
 }
 
-void SendNames(TComPort& port, const TBankNames& names, TUploadView& view)
+void SendNames(TByteSender& sender, const TBankNames& names)
 {
     for (const auto& name : names)
         for (std::uint8_t byte : EncodeBankName(name))
-            SendByte(port, byte, view);
+            sender.Send(byte);
+}
+
+std::string StoppedText(int signal, std::uint64_t bytesSent)
+{
+    return "upload stopped by " + SignalName(signal) + " after " + std::to_string(bytesSent) +
+           (bytesSent == 1 ? " byte was sent" : " bytes were sent");
 }
 
 } // namespace
+
+EUploadStopped::EUploadStopped(int signal, std::uint64_t bytesSent)
+    : Exception(StoppedText(signal, bytesSent)), signal_(signal), bytesSent_(bytesSent)
+{
+}
 
 void RunUpload(TComPort& port, const std::string& path, const TBankNames& names,
                TUploadView& view)
@@ -69,15 +107,16 @@ void RunUpload(TComPort& port, const std::string& path, const TBankNames& names,
     view.SetProgress(0);
     if (!port.Connected())
         port.Open();
+    TByteSender sender(port, view);
     {
         HexFileReader reader(path);
         view.SetStatusText(DataPhaseText);
         view.SetSendEnabled(false);
-        SendProgramWords(port, reader, view);
+        SendProgramWords(sender, reader, view);
         reader.Close();
     }
     view.SetStatusText(NamePhaseText);
-    SendNames(port, names, view);
+    SendNames(sender, names);
     port.Close();
     view.SetProgress(0);
     view.SetStatusText("");

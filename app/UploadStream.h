@@ -41,6 +41,7 @@ TNameTable EncodeNameTable(const TBankNames& names);
 // ends that line's text and the rest up to the line end is skipped (a further
 // Ctrl-Z there ends the file). NUL and every other byte are ordinary characters.
 // Regular files and pipes are read; a folder or a device is "File access denied".
+// A FIFO that no writer has opened yet is waited for, not taken as empty.
 // While open, the file is held with a shared flock, so a writer that holds it
 // exclusively keeps the reader out and the other way round.
 // Every failure is an EInOutError.
@@ -91,6 +92,7 @@ private:
     void RequireOpen() const;
 
     int fd_ = -1;
+    bool pipe_ = false;
     std::unique_ptr<char[]> buffer_;
     std::size_t bufferSize_ = 0;
     const char* pos_ = nullptr;

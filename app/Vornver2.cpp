@@ -3,6 +3,7 @@
 #include "app/Vornver2unit.h"
 #include "runtime/ErrorHook.h"
 #include "runtime/MainThread.h"
+#include "runtime/StopSignals.h"
 #include "runtime/TextLookup.h"
 #include "serial/CPort.h"
 
@@ -12,6 +13,9 @@ int main(int argc, char* argv[])
 {
     InitTextLookup();
     InitComErrorMessages();
+    // Made on the main thread, where the upload runs: a stop signal that another
+    // thread takes is passed on to it.
+    TStopSignals stopSignals;
 
     SetMainThread();
     QApplication application(argc, argv);

@@ -4,6 +4,7 @@
 #include "app/TransmitterPort.h"
 #include "app/Upload.h"
 #include "runtime/ErrorHook.h"
+#include "runtime/StopSignals.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDir>
@@ -11,6 +12,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QSocketNotifier>
+#include <cstdio>
 
 namespace {
 
@@ -65,6 +68,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), RS232(nullptr)
     Send->installEventFilter(this);
     connect(Open, &QPushButton::clicked, this, &TForm1::OpenClick);
     connect(Send, &QPushButton::clicked, this, &TForm1::SendClick);
+    WatchStopSignals();
     CentreOnDesktop();
 }
 
@@ -144,7 +148,34 @@ void TForm1::SendClick()
     for (size_t i = 0; i < names.size(); ++i)
         names[i] = ToUtf8(banks[i]->text());
     TWindowUploadView view(*this);
-    RunCommand([&] { RunUpload(RS232, ToUtf8(File_name->text()), names, view); });
+    RunCommand([&] {
+        try {
+            RunUpload(RS232, ToUtf8(File_name->text()), names, view);
+        } catch (const EUploadStopped& stop) {
+            EndOnStopSignal(stop.what());
+        }
+    });
+}
+
+// A stop signal while the window lives: the port is released as Close releases
+// it, and the program ends with the status a shell expects of that signal.
+void TForm1::WatchStopSignals()
+{
+    if (TStopSignals::NotifierFd() < 0)
+        return;
+    auto* notifier = new QSocketNotifier(TStopSignals::NotifierFd(), QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this, notifier] {
+        notifier->setEnabled(false);
+        EndOnStopSignal({});
+    });
+}
+
+void TForm1::EndOnStopSignal(const std::string& report)
+{
+    RunCommand([this] { RS232.Close(); });
+    if (!report.empty())
+        std::fprintf(stderr, "vorn-transmitter: %s\n", report.c_str());
+    QCoreApplication::exit(ExitStatusFor(TStopSignals::Received()));
 }
 
 // Clicks on Send made while the upload kept the loop busy are delivered only after

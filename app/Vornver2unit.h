@@ -35,6 +35,8 @@ private:
     void PlaceOpenDialog();
     void CentreOnDesktop();
     void HoldSendInputUntilIdle();
+    void WatchStopSignals();
+    void EndOnStopSignal(const std::string& report);
     // Runs a command; an error leaving it goes to the application's top-level handler.
     static void RunCommand(const std::function<void()>& command);
 

@@ -3,6 +3,7 @@
 #include "app/Upload.h"
 #include "app/Vornver2unit.h"
 #include "runtime/ErrorHook.h"
+#include "runtime/StopSignals.h"
 #include "PtyPair.h"
 #include "TempDir.h"
 
@@ -11,6 +12,7 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -174,4 +176,31 @@ TEST_F(WindowUpload, ClicksOnSendDuringTheUploadStartNoSecondOne)
     // A click after the upload has returned starts the next one as usual.
     form_.Send->click();
     EXPECT_TRUE(reader.WaitFor(2 * once, 5s));
+}
+
+TEST_F(WindowUpload, AStopSignalReleasesThePortAndEndsTheProgram)
+{
+    TStopSignals stopSignals;
+    const auto path = dir_.Write("p.hex", HexLines(1024)).string();
+    form_.File_name->setText(QString::fromStdString(path));
+    bool raised = false;
+    PaintWatch gauge(form_.Postep, [&] {
+        if (!raised && form_.Postep->Percent() >= 10)
+            raised = std::raise(SIGTERM) == 0;
+    });
+    PtyReader reader(pty_.Master());
+    QTimer::singleShot(0, form_.Send, &QPushButton::click);
+    EXPECT_EQ(QApplication::exec(), 128 + SIGTERM);
+    EXPECT_TRUE(raised);
+    EXPECT_TRUE(errors_.empty());
+    EXPECT_FALSE(form_.RS232.Connected());
+    EXPECT_FALSE(PortIsExclusive(pty_.Path()));
+    // What went out is the stream's start, up to where the signal came, and stays sent.
+    reader.Stop();
+    pty_.ReleaseSlave();
+    const std::string received = reader.Bytes() + pty_.Receive(SIZE_MAX, 5s);
+    const std::string expected = Expected(path);
+    EXPECT_GE(received.size(), 400u);
+    EXPECT_LT(received.size(), expected.size() / 2);
+    EXPECT_EQ(received, expected.substr(0, received.size()));
 }

@@ -3,12 +3,22 @@
 #include "PtyPair.h"
 #include "TempDir.h"
 
+#include "app/UploadStream.h"
+
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
 namespace {
+
+const std::string SendPath = VORN_SEND_PATH;
 
 struct Result {
     std::optional<int> status;
@@ -18,9 +28,33 @@ struct Result {
 Result Send(const std::string& arguments, const EnvChanges& env = {})
 {
     Result r;
-    r.status = RunProgram({"/bin/sh", "-c", std::string(VORN_SEND_PATH) + " " + arguments + " 2>&1"},
-                          env, 20s, &r.output);
+    r.status = RunProgram({"/bin/sh", "-c", SendPath + " " + arguments + " 2>&1"}, env, 20s, &r.output);
     return r;
+}
+
+// vorn-send itself as the child (the shell execs it), so signals reach it.
+std::vector<std::string> SendCommand(const std::string& arguments)
+{
+    return {"/bin/sh", "-c", "exec " + SendPath + " " + arguments + " 2>&1"};
+}
+
+// `count` program lines of a distinct word each.
+std::string HexLines(std::size_t first, std::size_t count)
+{
+    std::string text;
+    char line[32];
+    for (std::size_t i = first; i < first + count; ++i) {
+        std::snprintf(line, sizeof line, ":04%04X00%08zX00\r\n", unsigned(i * 4 & 0xFFFF), i);
+        text += line;
+    }
+    return text;
+}
+
+std::string Stream(const std::filesystem::path& hex, const TBankNames& names)
+{
+    std::string bytes;
+    WriteUploadStream(hex, names, [&bytes](std::uint8_t b) { bytes += char(b); });
+    return bytes;
 }
 
 } // namespace
@@ -66,4 +100,79 @@ TEST(VornSend, SendsThroughTheNamedPortAndReportsProgressAsLines)
     EXPECT_NE(r.output.find("Wysyłam nazwy programów z szybkością 600 bit/s...\n"), std::string::npos);
     EXPECT_NE(r.output.find("100%  136/136 bytes\n"), std::string::npos) << r.output;
     EXPECT_EQ(r.output.find('\r'), std::string::npos);
+}
+
+TEST(VornSend, ReadsAPipeOrAFifoOnceAndShowsTheBytesSent)
+{
+    TempDir dir;
+    const auto hex = dir.Write("p.hex", HexLines(0, 50));
+    const std::string expected = Stream(hex, {"Pipe"});
+    PtyPair pty;
+    {
+        PtyReader reader(pty.Master());
+        Result r;
+        r.status = RunProgram({"/bin/sh", "-c", "cat " + hex.string() + " | " + SendPath + " --port " + pty.Path() +
+                                                    " /dev/stdin Pipe 2>&1"},
+                              {}, 20s, &r.output);
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_TRUE(reader.WaitFor(expected.size(), 5s));
+        EXPECT_EQ(reader.Bytes(), expected);
+        EXPECT_NE(r.output.find("\n328 bytes sent\n"), std::string::npos) << r.output;
+        EXPECT_EQ(r.output.find('%'), std::string::npos) << r.output;
+    }
+    // A FIFO whose writer comes after the upload started is waited for, not taken as empty.
+    const auto fifo = dir.Path() / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    PtyReader reader(pty.Master());
+    ChildProcess send(SendCommand("--port " + pty.Path() + " " + fifo.string() + " Pipe"));
+    std::ofstream(fifo, std::ios::binary) << ReadFileBytes(hex);
+    EXPECT_EQ(send.Wait(10s), 0) << send.ReadAll(1s);
+    EXPECT_TRUE(reader.WaitFor(expected.size(), 5s));
+    EXPECT_EQ(reader.Bytes(), expected);
+}
+
+TEST(VornSend, AFileThatGrowsDuringTheUploadIsSentAsReadAndTheNamesFollow)
+{
+    TempDir dir;
+    const auto hex = dir.Write("grows.hex", HexLines(0, 40000));
+    PtyPair pty;
+    PtyReader reader(pty.Master());
+    ChildProcess send(SendCommand("--port " + pty.Path() + " " + hex.string() + " Last"));
+    // The reader is far from the end of the file: what is appended now is read too.
+    ASSERT_TRUE(reader.WaitFor(4, 10s));
+    std::ofstream(hex, std::ios::binary | std::ios::app) << HexLines(40000, 1000);
+    EXPECT_EQ(send.Wait(60s), 0);
+    const std::string expected = Stream(hex, {"Last"});
+    EXPECT_TRUE(reader.WaitFor(expected.size(), 5s));
+    EXPECT_EQ(reader.Bytes(), expected);
+    // The percentage was counted for the shorter file: it stays at 100 while the rest goes out.
+    const std::string output = send.ReadAll(1s);
+    EXPECT_NE(output.find("100%  " + std::to_string(expected.size()) + " bytes\n"), std::string::npos) << output;
+    EXPECT_EQ(output.find("101%"), std::string::npos);
+}
+
+TEST(VornSend, AStopSignalEndsTheUploadReleasesThePortAndReportsTheBytesSent)
+{
+    TempDir dir;
+    const auto hex = dir.Write("long.hex", HexLines(0, 40000));
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        PtyPair pty;
+        std::optional<PtyReader> reader(std::in_place, pty.Master());
+        ChildProcess send(SendCommand("--port " + pty.Path() + " " + hex.string()));
+        ASSERT_TRUE(reader->WaitFor(1000, 10s));
+        send.Signal(signal);
+        EXPECT_EQ(send.Wait(10s), 128 + signal);
+        const std::string output = send.ReadAll(1s);
+        std::smatch report;
+        ASSERT_TRUE(std::regex_search(output, report, std::regex("upload stopped by SIG[A-Z]+ after ([0-9]+) bytes were sent\n")))
+            << output;
+        EXPECT_FALSE(PortIsExclusive(pty.Path()));
+        // Every byte reported reached the line, and no other: after the last close
+        // of the slave the master reads what was written, then fails.
+        reader->Stop();
+        pty.ReleaseSlave();
+        const std::string received = reader->Bytes() + pty.Receive(SIZE_MAX, 5s);
+        EXPECT_EQ(received, Stream(hex, {}).substr(0, std::stoul(report[1])));
+    }
 }

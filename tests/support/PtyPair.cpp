@@ -7,6 +7,7 @@
 #include <pty.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 bool ReadPtySpeed(int fd, unsigned* input, unsigned* output);
@@ -101,6 +102,22 @@ PtyLine PtyPair::Line() const
     return line;
 }
 
+bool PortIsExclusive(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == EBUSY)
+            return true;
+        throw Failure("open");
+    }
+    int exclusive = 0;
+    const int result = ::ioctl(fd, TIOCGEXCL, &exclusive);
+    ::close(fd);
+    if (result != 0)
+        throw Failure("TIOCGEXCL");
+    return exclusive != 0;
+}
+
 PtyReader::PtyReader(int master, bool keep)
     : master_(master), keep_(keep), stop_(eventfd(0, EFD_CLOEXEC))
 {
@@ -111,11 +128,18 @@ PtyReader::PtyReader(int master, bool keep)
 
 PtyReader::~PtyReader()
 {
+    Stop();
+    ::close(stop_);
+}
+
+void PtyReader::Stop()
+{
+    if (!thread_.joinable())
+        return;
     std::uint64_t one = 1;
     if (::write(stop_, &one, sizeof one) != sizeof one)
         std::terminate();
     thread_.join();
-    ::close(stop_);
 }
 
 bool PtyReader::WaitFor(std::size_t count, std::chrono::milliseconds within) const

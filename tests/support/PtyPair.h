@@ -48,11 +48,17 @@ private:
     std::string path_;
 };
 
+// As the next opener finds the device: still exclusive (TIOCEXCL) or free. Root
+// opens an exclusive device all the same, so the flag itself is read.
+bool PortIsExclusive(const std::string& path);
+
 // Drains a master on a thread of its own, keeping the bytes (or only counting them).
 class PtyReader {
 public:
     explicit PtyReader(int master, bool keep = true);
     ~PtyReader();  // stops and joins the thread
+    // Stops reading; what the reader holds is final then, the rest stays queued.
+    void Stop();
     PtyReader(const PtyReader&) = delete;
     PtyReader& operator=(const PtyReader&) = delete;
 

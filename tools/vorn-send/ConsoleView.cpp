@@ -1,25 +1,39 @@
 #include "ConsoleView.h"
 
+#include <algorithm>
 #include <string>
 #include <unistd.h>
 
 namespace {
 constexpr int kBarWidth = 40;
+// Without a total: a terminal is redrawn every second of the line (60 bytes), a
+// log gets a line every 4 KiB.
+constexpr std::uint64_t kTerminalCountStep = 60;
+constexpr std::uint64_t kLogCountStep = 4096;
 }
 
-TConsoleView::TConsoleView(std::uint64_t totalBytes, std::FILE* out)
-    : total_(totalBytes), out_(out), terminal_(isatty(fileno(out)) == 1)
+TConsoleView::TConsoleView(std::optional<std::uint64_t> totalBytes, std::FILE* out)
+    : total_(totalBytes), out_(out), terminal_(isatty(fileno(out)) == 1),
+      lastStep_(total_ ? UINT64_MAX : 0)  // a bar shows 0 %, a count starts at its first step
 {
 }
 
 void TConsoleView::SetStatusText(const std::string& text)
 {
-    if (barShown_ && terminal_)
-        std::fputc('\n', out_);
-    barShown_ = false;
+    // The phase's last count is shown before its status line ends it.
+    if (sent_ != drawnSent_)
+        Draw();
+    EndLine();
     if (!text.empty())
         std::fprintf(out_, "%s\n", text.c_str());
     std::fflush(out_);
+}
+
+void TConsoleView::EndLine()
+{
+    if (lineOpen_ && terminal_)
+        std::fputc('\n', out_);
+    lineOpen_ = false;
 }
 
 void TConsoleView::ShowMissingFile(const std::string& message)
@@ -28,31 +42,51 @@ void TConsoleView::ShowMissingFile(const std::string& message)
     failed_ = true;
 }
 
-int TConsoleView::Percent() const
+// Whole percents with a total (a terminal each, a log every tenth), else byte counts.
+std::uint64_t TConsoleView::Step() const
 {
-    return total_ == 0 ? 100 : int(sent_ * 100 / total_);
+    if (!total_)
+        return sent_ / (terminal_ ? kTerminalCountStep : kLogCountStep);
+    const std::uint64_t percent = *total_ == 0 ? 100 : std::min<std::uint64_t>(100, sent_ * 100 / *total_);
+    return terminal_ ? percent : percent / 10;
 }
 
 void TConsoleView::ByteSent()
 {
     ++sent_;
-    // A terminal line is redrawn at each whole percent; a log gets a line every tenth.
-    const int percent = Percent();
-    const int step = terminal_ ? percent : percent / 10 * 10;
-    if (step != lastPercent_ || sent_ == total_) {
-        lastPercent_ = step;
+    if (const std::uint64_t step = Step(); step != lastStep_ || (total_ && sent_ == *total_)) {
+        lastStep_ = step;
         Draw();
     }
 }
 
 void TConsoleView::Draw()
 {
-    const int percent = Percent();
+    if (total_)
+        DrawBar();
+    else
+        DrawCount();
+    std::fflush(out_);
+    drawnSent_ = sent_;
+    lineOpen_ = true;
+}
+
+void TConsoleView::DrawBar()
+{
+    const std::uint64_t total = *total_;
+    const int percent = total == 0 ? 100 : int(std::min<std::uint64_t>(100, sent_ * 100 / total));
     const int filled = percent * kBarWidth / 100;
     const std::string bar = std::string(size_t(filled), '#') + std::string(size_t(kBarWidth - filled), '.');
-    std::fprintf(out_, "%s[%s] %3d%%  %llu/%llu bytes%s", terminal_ ? "\r" : "", bar.c_str(), percent,
-                 static_cast<unsigned long long>(sent_), static_cast<unsigned long long>(total_),
+    std::fprintf(out_, "%s[%s] %3d%%  %llu", terminal_ ? "\r" : "", bar.c_str(), percent,
+                 static_cast<unsigned long long>(sent_));
+    // A file that grew meanwhile sends more than was counted.
+    if (sent_ <= total)
+        std::fprintf(out_, "/%llu", static_cast<unsigned long long>(total));
+    std::fprintf(out_, " bytes%s", terminal_ ? "" : "\n");
+}
+
+void TConsoleView::DrawCount()
+{
+    std::fprintf(out_, "%s%llu bytes sent%s", terminal_ ? "\r" : "", static_cast<unsigned long long>(sent_),
                  terminal_ ? "" : "\n");
-    std::fflush(out_);
-    barShown_ = true;
 }

@@ -5,12 +5,15 @@
 #include "app/Upload.h"
 #include "app/UploadStream.h"
 #include "runtime/Exception.h"
+#include "runtime/StopSignals.h"
 #include "runtime/TextLookup.h"
 #include "serial/CPort.h"
 
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -27,7 +30,11 @@ const char* const kUsage =
     "               or a device path such as /dev/ttyUSB0\n"
     "  --help       this text\n"
     "\n"
-    "Exit status: 0 when every byte was sent, 1 on a failure, 2 for wrong arguments.\n";
+    "HEXFILE may be a pipe or FIFO; it is read once. SIGINT, SIGTERM and SIGHUP stop\n"
+    "the upload before its next byte and release the port; the bytes sent are reported.\n"
+    "\n"
+    "Exit status: 0 when every byte was sent, 1 on a failure, 2 for wrong arguments,\n"
+    "128 + the signal's number when a signal stopped the upload.\n";
 
 struct Arguments {
     std::string port = "COM1";
@@ -71,17 +78,38 @@ int Parse(int argc, char* argv[], Arguments& args)
     return -1;
 }
 
-// The stream's length for the percentage; 0 when the file cannot be read, which
-// the upload itself then reports.
-std::uint64_t CountStreamBytes(const Arguments& args)
+// The stream's length for the percentage, when it can be had without taking the
+// input from the upload: a regular file is read ahead, a pipe or FIFO is not (the
+// upload reads it, once). Nothing when unknown; a file that cannot be read is
+// reported by the upload itself.
+std::optional<std::uint64_t> CountStreamBytes(const Arguments& args)
 {
+    struct stat info {};
+    if (::stat(args.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
     std::uint64_t count = 0;
     try {
-        WriteUploadStream(args.path, args.names, [&count](std::uint8_t) { ++count; });
-    } catch (const EInOutError&) {
-        return 0;
+        ForEachStreamByte(args.path, args.names, [&count](std::uint8_t) {
+            if (TStopSignals::Received() != 0)
+                throw EUploadStopped(TStopSignals::Received(), 0);
+            ++count;
+        });
+    } catch (const Exception&) {
+        return std::nullopt;
     }
     return count;
+}
+
+int ReportStop(TComPort& port, TConsoleView& view, const EUploadStopped& stop)
+{
+    view.EndLine();
+    try {
+        port.Close();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "vorn-send: %s\n", error.what());
+    }
+    std::fprintf(stderr, "vorn-send: %s\n", stop.what());
+    return ExitStatusFor(stop.Signal());
 }
 
 int Send(const Arguments& args)
@@ -92,7 +120,14 @@ int Send(const Arguments& args)
     port.SetPort(args.port);
     port.FinishLoading();
     TConsoleView view(CountStreamBytes(args), stderr);
-    RunUpload(port, args.path, args.names, view);
+    try {
+        RunUpload(port, args.path, args.names, view);
+    } catch (const EUploadStopped& stop) {
+        return ReportStop(port, view, stop);
+    } catch (const std::exception&) {
+        view.EndLine();
+        throw;
+    }
     return view.Failed() ? 1 : 0;
 }
 
@@ -105,10 +140,11 @@ int main(int argc, char* argv[])
         return status;
     InitTextLookup();
     InitComErrorMessages();
+    TStopSignals stopSignals;
     try {
         return Send(args);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "\nvorn-send: %s\n", error.what());
+        std::fprintf(stderr, "vorn-send: %s\n", error.what());
         return 1;
     }
 }
