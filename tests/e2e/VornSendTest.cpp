@@ -125,7 +125,8 @@ TEST(VornSend, ReadsAPipeOrAFifoOnceAndShowsTheBytesSent)
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     PtyReader reader(pty.Master());
     ChildProcess send(SendCommand("--port " + pty.Path() + " " + fifo.string() + " Pipe"));
-    std::ofstream(fifo, std::ios::binary) << ReadFileBytes(hex);
+    ChildProcess writer({"/bin/sh", "-c", "cat \"$0\" > \"$1\"", hex.string(), fifo.string()});
+    EXPECT_EQ(writer.Wait(10s), 0);
     EXPECT_EQ(send.Wait(10s), 0) << send.ReadAll(1s);
     EXPECT_TRUE(reader.WaitFor(expected.size(), 5s));
     EXPECT_EQ(reader.Bytes(), expected);
