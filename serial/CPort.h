@@ -137,8 +137,8 @@ public:
     void SetDataBits(TDataBits value);
     bool DiscardNull() const { return discardNull_; }
     void SetDiscardNull(bool value);
-    char EventChar() const { return eventChar_; }
-    void SetEventChar(char value);
+    std::uint8_t EventChar() const { return eventChar_; }
+    void SetEventChar(std::uint8_t value);
     TComEvents Events() const { return events_; }
     void SetEvents(TComEvents value);
     TComBuffer& Buffer() const { return *buffer_; }
@@ -240,7 +240,7 @@ private:
     TStopBits stopBits_ = sbOneStopBit;
     TDataBits dataBits_ = dbEight;
     bool discardNull_ = false;
-    char eventChar_ = 0;
+    std::uint8_t eventChar_ = 0;
     TComEvents events_ = AllComEvents;
     std::unique_ptr<TComBuffer> buffer_;
     std::unique_ptr<TComParity> parity_;
