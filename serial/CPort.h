@@ -141,13 +141,18 @@ public:
     void SetEventChar(std::uint8_t value);
     TComEvents Events() const { return events_; }
     void SetEvents(TComEvents value);
-    TComBuffer& Buffer() const { return *buffer_; }
+    // The settings objects can be changed only through a port that can be.
+    const TComBuffer& Buffer() const { return *buffer_; }
+    TComBuffer& Buffer() { return *buffer_; }
     void SetBuffer(const TComBuffer& value);
-    TComParity& Parity() const { return *parity_; }
+    const TComParity& Parity() const { return *parity_; }
+    TComParity& Parity() { return *parity_; }
     void SetParity(const TComParity& value);
-    TComTimeouts& Timeouts() const { return *timeouts_; }
+    const TComTimeouts& Timeouts() const { return *timeouts_; }
+    TComTimeouts& Timeouts() { return *timeouts_; }
     void SetTimeouts(const TComTimeouts& value);
-    TComFlowControl& FlowControl() const { return *flowControl_; }
+    const TComFlowControl& FlowControl() const { return *flowControl_; }
+    TComFlowControl& FlowControl() { return *flowControl_; }
     void SetFlowControl(const TComFlowControl& value);
     TSyncMethod SyncMethod() const { return syncMethod_.load(std::memory_order_acquire); }
     // Raises EComPort code 14 for a different value while the port is open.
