@@ -137,17 +137,22 @@ public:
     void SetDataBits(TDataBits value);
     bool DiscardNull() const { return discardNull_; }
     void SetDiscardNull(bool value);
-    char EventChar() const { return eventChar_; }
-    void SetEventChar(char value);
+    std::uint8_t EventChar() const { return eventChar_; }
+    void SetEventChar(std::uint8_t value);
     TComEvents Events() const { return events_; }
     void SetEvents(TComEvents value);
-    TComBuffer& Buffer() const { return *buffer_; }
+    // The settings objects can be changed only through a port that can be.
+    const TComBuffer& Buffer() const { return *buffer_; }
+    TComBuffer& Buffer() { return *buffer_; }
     void SetBuffer(const TComBuffer& value);
-    TComParity& Parity() const { return *parity_; }
+    const TComParity& Parity() const { return *parity_; }
+    TComParity& Parity() { return *parity_; }
     void SetParity(const TComParity& value);
-    TComTimeouts& Timeouts() const { return *timeouts_; }
+    const TComTimeouts& Timeouts() const { return *timeouts_; }
+    TComTimeouts& Timeouts() { return *timeouts_; }
     void SetTimeouts(const TComTimeouts& value);
-    TComFlowControl& FlowControl() const { return *flowControl_; }
+    const TComFlowControl& FlowControl() const { return *flowControl_; }
+    TComFlowControl& FlowControl() { return *flowControl_; }
     void SetFlowControl(const TComFlowControl& value);
     TSyncMethod SyncMethod() const { return syncMethod_.load(std::memory_order_acquire); }
     // Raises EComPort code 14 for a different value while the port is open.
@@ -240,7 +245,7 @@ private:
     TStopBits stopBits_ = sbOneStopBit;
     TDataBits dataBits_ = dbEight;
     bool discardNull_ = false;
-    char eventChar_ = 0;
+    std::uint8_t eventChar_ = 0;
     TComEvents events_ = AllComEvents;
     std::unique_ptr<TComBuffer> buffer_;
     std::unique_ptr<TComParity> parity_;

@@ -4,6 +4,7 @@
 
 #include "serial/ComSettings.h"
 
+#include <cstdint>
 #include <string>
 
 // "Yes" or "No"; only "YES" in any case reads as true.
@@ -21,5 +22,5 @@ TRTSFlowControl ParseRTS(const std::string& text);
 // Codes 33 to 127 as the character itself, every other code as '#' and the code in
 // decimal. Reading: empty text is code 0; '#' and more is the rest as a signed
 // decimal number cut to its low 8 bits (0 when it is no number); else the first character.
-std::string CharText(char value);
-char ParseChar(const std::string& text);
+std::string CharText(std::uint8_t value);
+std::uint8_t ParseChar(const std::string& text);

@@ -58,7 +58,7 @@ VORN_DCB_SETTER(CustomBaudRate, std::int32_t, customBaudRate_)
 VORN_DCB_SETTER(StopBits, TStopBits, stopBits_)
 VORN_DCB_SETTER(DataBits, TDataBits, dataBits_)
 VORN_DCB_SETTER(DiscardNull, bool, discardNull_)
-VORN_DCB_SETTER(EventChar, char, eventChar_)
+VORN_DCB_SETTER(EventChar, std::uint8_t, eventChar_)
 
 void TCustomComPort::SetPort(const std::string& value)
 {

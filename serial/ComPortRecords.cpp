@@ -27,11 +27,13 @@ DCB TCustomComPort::BuildControlBlock() const
     dcb.ByteSize = static_cast<BYTE>(5 + dataBits_);
     dcb.Parity = Parity().Bits();
     dcb.StopBits = stopBits_;
-    dcb.XonChar = flow.XonChar();
-    dcb.XoffChar = flow.XoffChar();
-    dcb.ErrorChar = replace ? Parity().ReplaceChar() : 0;
+    // The record holds plain chars; codes above 127 go in as their byte and the
+    // device layer reads them back unsigned.
+    dcb.XonChar = static_cast<char>(flow.XonChar());
+    dcb.XoffChar = static_cast<char>(flow.XoffChar());
+    dcb.ErrorChar = replace ? static_cast<char>(Parity().ReplaceChar()) : 0;
     dcb.EofChar = 0;
-    dcb.EvtChar = eventChar_;
+    dcb.EvtChar = static_cast<char>(eventChar_);
     return dcb;
 }
 

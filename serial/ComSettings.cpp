@@ -155,8 +155,8 @@ VORN_SETTER(TComFlowControl, XonXoffOut, bool, xonXoffOut_)
 VORN_SETTER(TComFlowControl, XonXoffIn, bool, xonXoffIn_)
 VORN_SETTER(TComFlowControl, DSRSensitivity, bool, dsrSensitivity_)
 VORN_SETTER(TComFlowControl, TxContinueOnXoff, bool, txContinueOnXoff_)
-VORN_SETTER(TComFlowControl, XonChar, char, xonChar_)
-VORN_SETTER(TComFlowControl, XoffChar, char, xoffChar_)
+VORN_SETTER(TComFlowControl, XonChar, std::uint8_t, xonChar_)
+VORN_SETTER(TComFlowControl, XoffChar, std::uint8_t, xoffChar_)
 
 // --- TComParity
 
@@ -189,7 +189,7 @@ void TComParity::Assign(const TPersistent& source)
 VORN_ATOMIC_SETTER(TComParity, Bits, TParityBits, bits_)
 VORN_ATOMIC_SETTER(TComParity, Check, bool, check_)
 VORN_ATOMIC_SETTER(TComParity, Replace, bool, replace_)
-VORN_ATOMIC_SETTER(TComParity, ReplaceChar, char, replaceChar_)
+VORN_ATOMIC_SETTER(TComParity, ReplaceChar, std::uint8_t, replaceChar_)
 
 // --- TComBuffer
 

@@ -150,10 +150,10 @@ public:
     void SetDSRSensitivity(bool value);
     bool TxContinueOnXoff() const { return txContinueOnXoff_; }
     void SetTxContinueOnXoff(bool value);
-    char XonChar() const { return xonChar_; }
-    void SetXonChar(char value);
-    char XoffChar() const { return xoffChar_; }
-    void SetXoffChar(char value);
+    std::uint8_t XonChar() const { return xonChar_; }
+    void SetXonChar(std::uint8_t value);
+    std::uint8_t XoffChar() const { return xoffChar_; }
+    void SetXoffChar(std::uint8_t value);
 
 private:
     void Changed();
@@ -165,8 +165,8 @@ private:
     bool xonXoffIn_ = false;
     bool dsrSensitivity_ = false;
     bool txContinueOnXoff_ = false;
-    char xonChar_ = 17;
-    char xoffChar_ = 19;
+    std::uint8_t xonChar_ = 17;
+    std::uint8_t xoffChar_ = 19;
 };
 
 // Check is read by the event thread (line errors) while the main thread may set
@@ -183,15 +183,15 @@ public:
     void SetCheck(bool value);
     bool Replace() const { return replace_.load(std::memory_order_relaxed); }
     void SetReplace(bool value);
-    char ReplaceChar() const { return replaceChar_.load(std::memory_order_relaxed); }
-    void SetReplaceChar(char value);
+    std::uint8_t ReplaceChar() const { return replaceChar_.load(std::memory_order_relaxed); }
+    void SetReplaceChar(std::uint8_t value);
 
 private:
     void Changed();
     std::atomic<TParityBits> bits_{prNone};
     std::atomic<bool> check_{false};
     std::atomic<bool> replace_{false};
-    std::atomic<char> replaceChar_{0};
+    std::atomic<std::uint8_t> replaceChar_{0};
 };
 
 class TComBuffer : public TComSettings {

@@ -38,20 +38,19 @@ TDTRFlowControl ParseDTR(const std::string& text) { return Parse(kDTR, text, dtr
 std::string RTSText(TRTSFlowControl value) { return kRTS.at(value); }
 TRTSFlowControl ParseRTS(const std::string& text) { return Parse(kRTS, text, rtsDisable); }
 
-std::string CharText(char value)
+std::string CharText(std::uint8_t value)
 {
-    const unsigned code = static_cast<unsigned char>(value);
-    if (code >= 33 && code <= 127)
-        return std::string(1, value);
-    return "#" + std::to_string(code);
+    if (value >= 33 && value <= 127)
+        return std::string(1, static_cast<char>(value));
+    return "#" + std::to_string(value);
 }
 
-char ParseChar(const std::string& text)
+std::uint8_t ParseChar(const std::string& text)
 {
     if (text.empty())
         return 0;
     if (text.size() < 2 || text[0] != '#')
-        return text[0];
+        return static_cast<std::uint8_t>(text[0]);
     const char* first = text.data() + 1;
     const char* last = text.data() + text.size();
     // from_chars takes no '+'; a signed number may carry one.
@@ -61,5 +60,5 @@ char ParseChar(const std::string& text)
     const auto [end, ec] = std::from_chars(first, last, number);
     if (ec != std::errc() || end != last)
         return 0;
-    return static_cast<char>(static_cast<unsigned char>(number & 0xFF));
+    return static_cast<std::uint8_t>(number & 0xFF);
 }

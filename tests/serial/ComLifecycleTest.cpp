@@ -156,7 +156,7 @@ TEST_F(ComLifecycle, ControlBlockCarriesEverySetting)
     port.SetEventChar('\n');
     port.Parity().SetBits(prMark);
     port.Parity().SetReplace(true);  // without Check: no error character
-    port.Parity().SetReplaceChar('?');
+    port.Parity().SetReplaceChar(255);
     port.Buffer().SetInputSize(4096);
     TComFlowControl& flow = port.FlowControl();
     flow.SetControlDTR(dtrHandshake);
@@ -166,7 +166,7 @@ TEST_F(ComLifecycle, ControlBlockCarriesEverySetting)
     flow.SetTxContinueOnXoff(true);
     flow.SetXonXoffIn(true);
     flow.SetXonChar('A');
-    flow.SetXoffChar('B');
+    flow.SetXoffChar(147);
     port.SetEvents({});
     port.Open();
     DCB dcb = fake.LastDcb();
@@ -190,14 +190,14 @@ TEST_F(ComLifecycle, ControlBlockCarriesEverySetting)
     EXPECT_EQ(dcb.fInX, 1u);
     EXPECT_EQ(dcb.fOutX, 0u);
     EXPECT_EQ(dcb.XonChar, 'A');
-    EXPECT_EQ(dcb.XoffChar, 'B');
+    EXPECT_EQ(std::uint8_t(dcb.XoffChar), 147);
 
     // Changes on the open port are sent at once, always as the whole record.
     port.Parity().SetCheck(true);
     dcb = fake.LastDcb();
     EXPECT_EQ(dcb.fParity, 1u);
     EXPECT_EQ(dcb.fErrorChar, 1u);
-    EXPECT_EQ(dcb.ErrorChar, '?');
+    EXPECT_EQ(std::uint8_t(dcb.ErrorChar), 255);
     EXPECT_EQ(dcb.BaudRate, 31250u);
     EXPECT_EQ(fake.Count("SetCommState"), 2);
 }

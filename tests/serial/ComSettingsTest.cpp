@@ -4,9 +4,22 @@
 
 #include "FakeComDevice.h"
 
+#include <array>
 #include <gtest/gtest.h>
+#include <type_traits>
+#include <utility>
 
 namespace {
+
+// Whether Buffer, Parity, Timeouts and FlowControl of a `Port&` can be changed through it.
+template <typename Port>
+constexpr std::array<bool, 4> SettingsWritable{
+    !std::is_const_v<std::remove_reference_t<decltype(std::declval<Port&>().Buffer())>>,
+    !std::is_const_v<std::remove_reference_t<decltype(std::declval<Port&>().Parity())>>,
+    !std::is_const_v<std::remove_reference_t<decltype(std::declval<Port&>().Timeouts())>>,
+    !std::is_const_v<std::remove_reference_t<decltype(std::declval<Port&>().FlowControl())>>};
+static_assert(SettingsWritable<TComPort> == std::array{true, true, true, true});
+static_assert(SettingsWritable<const TComPort> == std::array{false, false, false, false});
 
 // Counts the re-applications the settings ask for.
 class CountingPort : public TComPort {

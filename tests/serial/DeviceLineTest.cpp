@@ -125,14 +125,14 @@ TEST_F(LineTest, FlowControlReadsBackWithItsCharacters)
     dcb.fOutX = 1;
     dcb.fInX = 1;
     dcb.XonChar = 'Q';
-    dcb.XoffChar = 'S';
+    dcb.XoffChar = static_cast<char>(147);
     dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
     dcb.fOutxCtsFlow = 1;
     ASSERT_TRUE(device_.SetCommState(handle_, dcb));
     termios line = pty_.Line().Attributes;
     EXPECT_EQ(line.c_iflag & (IXON | IXOFF), tcflag_t(IXON | IXOFF));
     EXPECT_EQ(line.c_cc[VSTART], 'Q');
-    EXPECT_EQ(line.c_cc[VSTOP], 'S');
+    EXPECT_EQ(line.c_cc[VSTOP], 147);
     EXPECT_NE(line.c_cflag & CRTSCTS, 0u);
 
     ASSERT_TRUE(device_.SetCommState(handle_, LineDcb(9600)));

@@ -49,7 +49,7 @@ void Customise(TCustomComPort& port)
     f.SetTxContinueOnXoff(true);
     f.SetXonXoffIn(true);
     f.SetXonXoffOut(false);
-    f.SetXoffChar('\x93');
+    f.SetXoffChar(147);
     f.SetXonChar('X');
 }
 
@@ -95,19 +95,20 @@ protected:
 
 TEST(ValueForms, CharactersAreWrittenAsCodesOutsidePrintableAsciiAndReadBack)
 {
-    const std::pair<char, const char*> written[] = {
-        {'\r', "#13"}, {' ', "#32"}, {'!', "!"}, {'#', "#"}, {'\x7f', "\x7f"}, {'\x80', "#128"}};
+    const std::pair<std::uint8_t, const char*> written[] = {
+        {'\r', "#13"}, {' ', "#32"}, {'!', "!"}, {'#', "#"}, {'\x7f', "\x7f"}, {0x80, "#128"},
+        {147, "#147"}, {255, "#255"}};
     for (const auto& [c, text] : written)
         EXPECT_EQ(CharText(c), text);
     for (int code = 0; code < 256; ++code)
-        EXPECT_EQ(static_cast<unsigned char>(ParseChar(CharText(char(code)))), code);
+        EXPECT_EQ(ParseChar(CharText(std::uint8_t(code))), code);
 
     // Codes wrap to a byte; anything that is not a whole 32-bit number reads as #0.
     const std::pair<const char*, int> read[] = {
         {"AB", 'A'}, {"#", '#'}, {"#300", 44}, {"#-1", 255}, {"#+66", 'B'}, {"", 0},
         {"#x", 0}, {"#65 ", 0}, {"#+", 0}, {"#+-5", 0}, {"#99999999999", 0}, {"##", 0}};
     for (const auto& [text, code] : read)
-        EXPECT_EQ(static_cast<unsigned char>(ParseChar(text)), code) << text;
+        EXPECT_EQ(ParseChar(text), code) << text;
 }
 
 TEST(ValueForms, FlagsAndLineControls)
@@ -194,9 +195,12 @@ TEST_F(Persistence, EveryGroupSurvivesARoundTripThroughBothStores)
     port.SetStoredGroups(AllGroups());
     loaded.SetStoredGroups(AllGroups());
     TRegistry key(KeyPath());
+    port.SetEventChar(255);
     port.SaveToRegistryKey(key);
     loaded.LoadFromRegistryKey(key);
     EXPECT_EQ(AllSettings(loaded), AllSettings(port));
+    EXPECT_EQ(loaded.EventChar(), 255);
+    EXPECT_EQ(loaded.FlowControl().XoffChar(), 147);
 
     TComPort fresh(nullptr, &device);
     fresh.SetName("RS232");
