@@ -128,7 +128,8 @@ const char* ParseHexBytes(std::string_view data, std::string& bytes, bool& more)
 }
 
 // "hex:" or "hex(N):" up to the colon; removes it from `s` and gives N (-1 for plain "hex:").
-const char* TakeHexKind(std::string_view& s, int& kind)
+// N has up to 8 hexadecimal digits, more than an int holds.
+const char* TakeHexKind(std::string_view& s, std::int64_t& kind)
 {
     s.remove_prefix(3);
     kind = -1;
@@ -151,7 +152,7 @@ const char* TakeHexKind(std::string_view& s, int& kind)
 }
 
 // A 4-byte value of kind 4 is a little-endian 32-bit integer written as bytes.
-void ClassifyHex(int kind, const std::string& bytes, TKeyValue& value)
+void ClassifyHex(std::int64_t kind, const std::string& bytes, TKeyValue& value)
 {
     value.type = TKeyDataType::Other;
     if (kind != 4 || bytes.size() != 4)
@@ -231,7 +232,7 @@ const char* TParser::ParseData(std::string_view data, TKeyValue& value, std::str
         return ParseDword(data.substr(6), value);
     if (!StartsNoCase(data, "hex"))
         return "unknown data form";
-    int kind = -1;
+    std::int64_t kind = -1;
     if (const char* reason = TakeHexKind(data, kind))
         return reason;
     std::string bytes;

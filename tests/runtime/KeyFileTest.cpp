@@ -28,6 +28,7 @@ TEST(KeyFile, ReadsTheExportFormWithItsVariants)
         "\"Blob\"=hex:01,02,\\\r\n"
         "  03,04\r\n"
         "@=\"unnamed\"\r\n"
+        "\"Wide\"=hex(ffffffff):00\r\n"
         "\"Tail\"=dword:ffffffff");
     ASSERT_TRUE(file.Find("PORT"));
     EXPECT_EQ(file.Find("PORT")->text, "C:\\dev \"x\"");
@@ -35,6 +36,7 @@ TEST(KeyFile, ReadsTheExportFormWithItsVariants)
     EXPECT_EQ(file.Find("Le")->number, 31250);
     EXPECT_EQ(file.Find("Blob")->type, TKeyDataType::Other);
     EXPECT_EQ(file.Find("")->text, "unnamed");
+    EXPECT_EQ(file.Find("Wide")->type, TKeyDataType::Other);
     EXPECT_EQ(file.Find("Tail")->number, -1);
     EXPECT_EQ(file.Find("Missing"), nullptr);
 }
