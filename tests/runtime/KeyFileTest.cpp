@@ -57,6 +57,26 @@ TEST(KeyFile, NewFileGetsTheHeaderAndAwkwardTextComesBackUnchanged)
     EXPECT_EQ(again.Find("")->text, "default");
 }
 
+// Lines nobody set keep their bytes; a set value keeps its line's end, a new one takes the first line's.
+TEST(KeyFile, LineEndsStayAsTheFileHasThem)
+{
+    struct Case { const char* before; const char* name; const char* after; };
+    const Case cases[] = {
+        {"REGEDIT4\r\n\r\n\"A\"=\"1\"\r\n\"B\"=\"2\"\r\n", "A", "REGEDIT4\r\n\r\n\"A\"=\"y\"\r\n\"B\"=\"2\"\r\n"},
+        {"REGEDIT4\r\n; note\r\r\n", "B", "REGEDIT4\r\n; note\r\r\n\"B\"=\"y\"\r\n"},
+        {"REGEDIT4\n\"A\"=\"1\"\r\n", "A", "REGEDIT4\n\"A\"=\"y\"\r\n"},
+        {"REGEDIT4\n\"A\"=\"1\"", "A", "REGEDIT4\n\"A\"=\"y\""},
+        {"REGEDIT4\n\"A\"=\"1\"", "B", "REGEDIT4\n\"A\"=\"1\"\n\"B\"=\"y\"\n"},
+        {"REGEDIT4\r\n; end\r", "B", "REGEDIT4\r\n; end\r\n\"B\"=\"y\"\r\n"},
+        {"\"A\"=hex:01,\\\r\n 02\r\n; x\n", "A", "\"A\"=\"y\"\r\n; x\n"},
+    };
+    for (const Case& c : cases) {
+        TKeyFile file = MustParse(c.before);
+        file.Set({c.name, TKeyDataType::String, "y", 0});
+        EXPECT_EQ(file.Text(), c.after) << c.before;
+    }
+}
+
 TEST(KeyFile, DamagedLinesAreReportedWithTheirNumber)
 {
     struct Case { const char* text; int line; const char* reason; };
