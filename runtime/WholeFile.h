@@ -10,9 +10,8 @@
 // EFBIG when it is beyond any settings file).
 int ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
 
-// Replaces the file's content with `bytes` through a new file renamed over it, so a
-// reader never sees half a file and a failed write leaves the old content. A symbolic
-// link is followed; an existing file keeps its permissions. Returns 0 or an errno.
+// Replaces the file's content with `bytes` through a TFileReplacement (see there).
+// Returns 0 or an errno.
 int ReplaceWholeFile(const std::filesystem::path& path, std::string_view bytes);
 
 // The system's text for an errno value.

@@ -3,6 +3,7 @@
 #include "AccessTest.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 
 using IniFile = AccessTest;
 
@@ -71,4 +72,9 @@ TEST_F(IniFile, DamagedContentReadsWithoutHarmAndFailuresNameTheFile)
     EXPECT_EQ(unwritable.ReadInteger("RS232", "Rate", 3), 3);
     EXPECT_EQ(MessageOf([&] { unwritable.WriteInteger("RS232", "Rate", 1); }),
               "Cannot write the file '" + nowhere.string() + "': No such file or directory");
+    const auto readOnly = dir.Write("read-only.ini", "[RS232]\nPort=COM1\n");
+    ::chmod(readOnly.c_str(), 0444);  // refused even where the user could write it anyway (root)
+    EXPECT_EQ(MessageOf([&] { TIniFile(readOnly).WriteString("RS232", "Port", "COM2"); }),
+              "Cannot write the file '" + readOnly.string() + "': Permission denied");
+    EXPECT_EQ(ReadFileBytes(readOnly), "[RS232]\nPort=COM1\n");
 }
