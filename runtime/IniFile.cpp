@@ -17,9 +17,18 @@
 
 namespace {
 
+const char* const kReadFailed = "Cannot read the file '%s': %s";
+const char* const kWriteFailed = "Cannot write the file '%s': %s";
+
 [[noreturn]] void Fail(const char* pattern, const std::filesystem::path& file, int err)
 {
     throw EIniFileException(FormatTemplate(RuntimeText(pattern), {file.string(), ErrorText(err)}));
+}
+
+void Parse(const std::filesystem::path& file, const std::string& bytes, CSimpleIniA& ini)
+{
+    if (ini.LoadData(bytes) < 0)
+        Fail(kReadFailed, file, ENOMEM);
 }
 
 // The file's content; a missing file is an empty one.
@@ -30,19 +39,17 @@ void Load(const std::filesystem::path& file, CSimpleIniA& ini)
     if (err == ENOENT)
         return;
     if (err)
-        Fail("Cannot read the file '%s': %s", file, err);
-    if (ini.LoadData(bytes) < 0)
-        Fail("Cannot read the file '%s': %s", file, ENOMEM);
+        Fail(kReadFailed, file, err);
+    Parse(file, bytes, ini);
 }
 
-void Store(const std::filesystem::path& file, const CSimpleIniA& ini)
+std::string Text(const std::filesystem::path& file, const CSimpleIniA& ini)
 {
     std::string bytes;
     // A file that began with a UTF-8 signature keeps it.
     if (ini.Save(bytes, ini.IsUnicode()) < 0)
-        Fail("Cannot write the file '%s': %s", file, ENOMEM);
-    if (const int err = ReplaceWholeFile(file, bytes))
-        Fail("Cannot write the file '%s': %s", file, err);
+        Fail(kWriteFailed, file, ENOMEM);
+    return bytes;
 }
 
 // 8-bit text, one value a key, and values with line breaks written in the
@@ -97,11 +104,15 @@ std::int32_t TIniFile::ReadInteger(const std::string& section, const std::string
 
 void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
-    TIniData ini;
-    Load(fileName_, ini);
-    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0)
-        Fail("Cannot write the file '%s': %s", fileName_, ENOMEM);
-    Store(fileName_, ini);
+    const TUpdateResult result = UpdateWholeFile(fileName_, [&](std::string& bytes) {
+        TIniData ini;
+        Parse(fileName_, bytes, ini);
+        if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0)
+            Fail(kWriteFailed, fileName_, ENOMEM);
+        bytes = Text(fileName_, ini);
+    });
+    if (result.err)
+        Fail(result.reading ? kReadFailed : kWriteFailed, fileName_, result.err);
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& key, std::int32_t value)
