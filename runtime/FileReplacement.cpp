@@ -138,5 +138,7 @@ int TFileReplacement::Place(bool asNew)
     if (const int err = asNew ? RenameNoReplace(temporary_, target_) : Rename(temporary_, target_))
         return err;
     temporary_.clear();
+    // Past the rename the new file is in place: a failed sync here only says it may
+    // not survive a crash.
     return SyncFolder(target_);
 }

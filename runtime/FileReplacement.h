@@ -29,7 +29,8 @@ public:
     // target is there but no regular file).
     int Begin(const std::filesystem::path& path);
     int Write(std::string_view bytes);
-    // Puts the new file in the target's place.
+    // Puts the new file in the target's place. An error from syncing the folder comes
+    // after the rename: the new file is in place but may not survive a crash.
     int Commit();
     // The same where no file is yet: EEXIST, and nothing changed, when one appeared meanwhile.
     int CommitAsNew();

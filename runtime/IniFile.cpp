@@ -86,9 +86,9 @@ bool SameEntries(const CSimpleIniA& a, const CSimpleIniA& b)
     return true;
 }
 
-// The file's text after the change, refused unless it reads back as meant: the form
-// cannot hold every name or value (a line "END_OF_TEXT" in a value, '=' in a key, a
-// CR, blanks around a name, ...), and what it cannot hold would change other keys.
+// The file's text after the change, refused unless it reads back exactly as meant. The
+// form cannot hold every name or value (a line "END_OF_TEXT" in a value, '=' in a key,
+// a CR, blanks around a name, ...), and one it cannot hold may even change other keys.
 std::string NewText(const std::filesystem::path& file, const std::string& old, const std::string& section,
                     const std::string& key, const std::string& value)
 {
