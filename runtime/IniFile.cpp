@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <optional>
 
 // Only 8-bit text is kept; no wide-character variant is needed. The packaged header
@@ -17,9 +18,23 @@
 
 namespace {
 
+const char* const kReadFailed = "Cannot read the file '%s': %s";
+const char* const kWriteFailed = "Cannot write the file '%s': %s";
+
+[[noreturn]] void Fail(const char* pattern, const std::filesystem::path& file, const std::string& reason)
+{
+    throw EIniFileException(FormatTemplate(RuntimeText(pattern), {file.string(), reason}));
+}
+
 [[noreturn]] void Fail(const char* pattern, const std::filesystem::path& file, int err)
 {
-    throw EIniFileException(FormatTemplate(RuntimeText(pattern), {file.string(), ErrorText(err)}));
+    Fail(pattern, file, ErrorText(err));
+}
+
+void Parse(const std::filesystem::path& file, const std::string& bytes, CSimpleIniA& ini)
+{
+    if (ini.LoadData(bytes) < 0)
+        Fail(kReadFailed, file, ENOMEM);
 }
 
 // The file's content; a missing file is an empty one.
@@ -30,19 +45,17 @@ void Load(const std::filesystem::path& file, CSimpleIniA& ini)
     if (err == ENOENT)
         return;
     if (err)
-        Fail("Cannot read the file '%s': %s", file, err);
-    if (ini.LoadData(bytes) < 0)
-        Fail("Cannot read the file '%s': %s", file, ENOMEM);
+        Fail(kReadFailed, file, err);
+    Parse(file, bytes, ini);
 }
 
-void Store(const std::filesystem::path& file, const CSimpleIniA& ini)
+std::string Text(const std::filesystem::path& file, const CSimpleIniA& ini)
 {
     std::string bytes;
     // A file that began with a UTF-8 signature keeps it.
     if (ini.Save(bytes, ini.IsUnicode()) < 0)
-        Fail("Cannot write the file '%s': %s", file, ENOMEM);
-    if (const int err = ReplaceWholeFile(file, bytes))
-        Fail("Cannot write the file '%s': %s", file, err);
+        Fail(kWriteFailed, file, ENOMEM);
+    return bytes;
 }
 
 // 8-bit text, one value a key, and values with line breaks written in the
@@ -50,6 +63,48 @@ void Store(const std::filesystem::path& file, const CSimpleIniA& ini)
 struct TIniData : CSimpleIniA {
     TIniData() : CSimpleIniA(false, false, true) {}
 };
+
+// Whether `b` has exactly the sections, keys and values of `a`.
+bool SameEntries(const CSimpleIniA& a, const CSimpleIniA& b)
+{
+    CSimpleIniA::TNamesDepend sections, others;
+    a.GetAllSections(sections);
+    b.GetAllSections(others);
+    if (sections.size() != others.size())
+        return false;
+    for (const auto& section : sections) {
+        const auto* keys = a.GetSection(section.pItem);
+        const auto* read = b.GetSection(section.pItem);
+        if (!read || read->size() != keys->size())
+            return false;
+        for (const auto& [key, value] : *keys) {
+            const auto found = read->find(key);
+            if (found == read->end() || std::strcmp(found->second, value) != 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+// The file's text after the change, refused unless it reads back exactly as meant. The
+// form cannot hold every name or value (a line "END_OF_TEXT" in a value, '=' in a key,
+// a CR, blanks around a name, ...), and one it cannot hold may even change other keys.
+std::string NewText(const std::filesystem::path& file, const std::string& old, const std::string& section,
+                    const std::string& key, const std::string& value)
+{
+    TIniData ini;
+    Parse(file, old, ini);
+    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0)
+        Fail(kWriteFailed, file, ENOMEM);
+    const std::string bytes = Text(file, ini);
+    TIniData again;
+    Parse(file, bytes, again);
+    const char* stored = again.GetValue(section.c_str(), key.c_str(), nullptr);
+    const bool whole = std::strlen(section.c_str()) == section.size() && std::strlen(key.c_str()) == key.size();
+    if (!whole || !stored || stored != value || !SameEntries(ini, again))
+        Fail(kWriteFailed, file, RuntimeText("the file cannot hold this name or value as it is"));
+    return bytes;
+}
 
 std::optional<std::int32_t> ParseInteger(std::string_view text)
 {
@@ -97,11 +152,10 @@ std::int32_t TIniFile::ReadInteger(const std::string& section, const std::string
 
 void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
-    TIniData ini;
-    Load(fileName_, ini);
-    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0)
-        Fail("Cannot write the file '%s': %s", fileName_, ENOMEM);
-    Store(fileName_, ini);
+    const TUpdateResult result = UpdateWholeFile(
+        fileName_, [&](std::string& bytes) { bytes = NewText(fileName_, bytes, section, key, value); });
+    if (result.err)
+        Fail(result.reading ? kReadFailed : kWriteFailed, fileName_, result.err);
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& key, std::int32_t value)

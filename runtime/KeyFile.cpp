@@ -128,7 +128,8 @@ const char* ParseHexBytes(std::string_view data, std::string& bytes, bool& more)
 }
 
 // "hex:" or "hex(N):" up to the colon; removes it from `s` and gives N (-1 for plain "hex:").
-const char* TakeHexKind(std::string_view& s, int& kind)
+// N has up to 8 hexadecimal digits, more than an int holds.
+const char* TakeHexKind(std::string_view& s, std::int64_t& kind)
 {
     s.remove_prefix(3);
     kind = -1;
@@ -151,7 +152,7 @@ const char* TakeHexKind(std::string_view& s, int& kind)
 }
 
 // A 4-byte value of kind 4 is a little-endian 32-bit integer written as bytes.
-void ClassifyHex(int kind, const std::string& bytes, TKeyValue& value)
+void ClassifyHex(std::int64_t kind, const std::string& bytes, TKeyValue& value)
 {
     value.type = TKeyDataType::Other;
     if (kind != 4 || bytes.size() != 4)
@@ -188,20 +189,37 @@ std::string Line(const TKeyValue& value)
     return line + "=dword:" + digits;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text)
+// A line's text without its end, and the line as the file has it, end included.
+struct TLine {
+    std::string_view body;
+    std::string_view whole;
+};
+
+// Lines end at LF; one CR before it, or at the end of the text, belongs to the end.
+std::vector<TLine> SplitLines(std::string_view text)
 {
-    std::vector<std::string_view> lines;
+    std::vector<TLine> lines;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.push_back(line);
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
+        const std::string_view whole = text.substr(0, end == std::string_view::npos ? end : end + 1);
+        std::string_view body = whole.substr(0, end);
+        if (!body.empty() && body.back() == '\r')
+            body.remove_suffix(1);
+        lines.push_back({body, whole});
+        text.remove_prefix(whole.size());
     }
     return lines;
+}
+
+// The end of an entry's last line as the file has it: "\r\n", "\n", a lone "\r" or none
+// at the end of the file.
+std::string_view LineEnd(std::string_view raw)
+{
+    if (raw.ends_with("\r\n"))
+        return "\r\n";
+    if (raw.ends_with('\n') || raw.ends_with('\r'))
+        return raw.substr(raw.size() - 1);
+    return {};
 }
 
 class TParser {
@@ -215,7 +233,7 @@ private:
     const char* ParseValue(std::string_view line, TKeyValue& value, std::string& raw);
     const char* ParseData(std::string_view data, TKeyValue& value, std::string& raw);
 
-    std::vector<std::string_view> lines_;
+    std::vector<TLine> lines_;
     std::size_t next_ = 0;
 };
 
@@ -231,7 +249,7 @@ const char* TParser::ParseData(std::string_view data, TKeyValue& value, std::str
         return ParseDword(data.substr(6), value);
     if (!StartsNoCase(data, "hex"))
         return "unknown data form";
-    int kind = -1;
+    std::int64_t kind = -1;
     if (const char* reason = TakeHexKind(data, kind))
         return reason;
     std::string bytes;
@@ -243,9 +261,8 @@ const char* TParser::ParseData(std::string_view data, TKeyValue& value, std::str
             break;
         if (next_ == lines_.size())
             return "hexadecimal data continued past the end of the file";
-        data = lines_[next_++];
-        raw += '\n';
-        raw += data;
+        data = lines_[next_].body;
+        raw += lines_[next_++].whole;
     }
     ClassifyHex(kind, bytes, value);
     return nullptr;
@@ -267,9 +284,9 @@ bool TParser::Run(std::vector<TKeyFileEntry>& entries, TKeyFileError& error)
     std::set<std::string> names;
     while (next_ < lines_.size()) {
         const int number = int(next_) + 1;
-        const std::string_view line = lines_[next_++];
-        const std::string_view body = Trim(line);
-        TKeyFileEntry entry{std::string(line), std::nullopt};
+        const TLine& line = lines_[next_++];
+        const std::string_view body = Trim(line.body);
+        TKeyFileEntry entry{std::string(line.whole), std::nullopt};
         const char* reason = nullptr;
         if (body.empty() || body[0] == ';' || body[0] == '#' || body == kHeader || body.starts_with(kOtherHeader)) {
         } else if (body[0] == '[' && body.back() == ']') {
@@ -316,21 +333,25 @@ void TKeyFile::Set(const TKeyValue& value)
 {
     for (TKeyFileEntry& entry : entries_) {
         if (entry.value && EqualNoCase(entry.value->name, value.name)) {
-            entry = {Line(value), value};
+            entry = {Line(value).append(LineEnd(entry.raw)), value};
             return;
         }
     }
+    // New lines end as the first line does.
+    const std::string end = !entries_.empty() && LineEnd(entries_.front().raw) == "\r\n" ? "\r\n" : "\n";
     if (entries_.empty()) {
-        entries_.push_back({std::string(kHeader), std::nullopt});
-        entries_.push_back({std::string(), std::nullopt});
+        entries_.push_back({std::string(kHeader) + end, std::nullopt});
+        entries_.push_back({end, std::nullopt});
+    } else if (std::string& last = entries_.back().raw; !last.ends_with('\n')) {
+        last += last.ends_with('\r') ? "\n" : end;  // a lone CR at the end only lacks its LF
     }
-    entries_.push_back({Line(value), value});
+    entries_.push_back({Line(value) + end, value});
 }
 
 std::string TKeyFile::Text() const
 {
     std::string text;
     for (const TKeyFileEntry& entry : entries_)
-        text += entry.raw + '\n';
+        text += entry.raw;
     return text;
 }

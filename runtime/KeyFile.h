@@ -34,7 +34,8 @@ struct TKeyFileError {
     const char* reason = "";
 };
 
-// One line of the file (several for continued data) and the value it holds, if any.
+// One line of the file (several for continued data) with its line end as the file
+// has it, and the value it holds, if any.
 struct TKeyFileEntry {
     std::string raw;
     std::optional<TKeyValue> value;
@@ -46,9 +47,10 @@ public:
     static std::optional<TKeyFile> Parse(std::string_view text, TKeyFileError& error);
 
     const TKeyValue* Find(std::string_view name) const;
-    // Replaces the value of that name in its place, or appends it.
+    // Replaces the value of that name in its place, keeping the line's end, or appends
+    // it with the line end of the file's first line.
     void Set(const TKeyValue& value);
-    // The file's text; untouched lines come back as they were read.
+    // The file's text; untouched lines come back byte for byte, line ends included.
     std::string Text() const;
 
 private:

@@ -12,6 +12,8 @@ namespace {
 const char* const kGetFailed = "Failed to get data for '%s'";
 const char* const kSetFailed = "Failed to set data for '%s'";
 const char* const kInvalidType = "Invalid data type for '%s'";
+const char* const kReadCause = "cannot read the file '%s': %s";
+const char* const kWriteCause = "cannot write the file '%s': %s";
 
 std::string ValueText(const char* pattern, const std::string& name)
 {
@@ -29,15 +31,15 @@ std::string FileCause(const char* pattern, const std::filesystem::path& file, in
     return FormatTemplate(RuntimeText(pattern), {file.string(), ErrorText(err)});
 }
 
-// The key as the file holds it now; `pattern` is the value's message on failure.
-TKeyFile LoadKey(const std::filesystem::path& file, const char* pattern, const std::string& name)
+void RequireKey(const std::filesystem::path& file, const char* pattern, const std::string& name)
 {
     if (file.empty())
         Fail(pattern, name, RuntimeText("no key is open"));
-    std::string bytes;
-    const int err = ReadWholeFile(file, bytes);
-    if (err && err != ENOENT)
-        Fail(pattern, name, FileCause("cannot read the file '%s': %s", file, err));
+}
+
+TKeyFile ParseKey(const std::filesystem::path& file, const std::string& bytes, const char* pattern,
+                  const std::string& name)
+{
     TKeyFileError damage;
     auto key = TKeyFile::Parse(bytes, damage);
     if (!key)
@@ -46,12 +48,27 @@ TKeyFile LoadKey(const std::filesystem::path& file, const char* pattern, const s
     return std::move(*key);
 }
 
+// The key as the file holds it now; `pattern` is the value's message on failure.
+TKeyFile LoadKey(const std::filesystem::path& file, const char* pattern, const std::string& name)
+{
+    RequireKey(file, pattern, name);
+    std::string bytes;
+    const int err = ReadWholeFile(file, bytes);
+    if (err && err != ENOENT)
+        Fail(pattern, name, FileCause(kReadCause, file, err));
+    return ParseKey(file, bytes, pattern, name);
+}
+
 void WriteValue(const std::filesystem::path& file, const TKeyValue& value)
 {
-    TKeyFile key = LoadKey(file, kSetFailed, value.name);
-    key.Set(value);
-    if (const int err = ReplaceWholeFile(file, key.Text()))
-        Fail(kSetFailed, value.name, FileCause("cannot write the file '%s': %s", file, err));
+    RequireKey(file, kSetFailed, value.name);
+    const TUpdateResult result = UpdateWholeFile(file, [&](std::string& bytes) {
+        TKeyFile key = ParseKey(file, bytes, kSetFailed, value.name);
+        key.Set(value);
+        bytes = key.Text();
+    });
+    if (result.err)
+        Fail(kSetFailed, value.name, FileCause(result.reading ? kReadCause : kWriteCause, file, result.err));
 }
 
 } // namespace

@@ -1,76 +1,37 @@
 #include "WholeFile.h"
 
-#include <atomic>
+#include "runtime/FileDescriptor.h"
+#include "runtime/FileReplacement.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 // A settings file this large is a mistake (or a device that never ends).
 constexpr std::size_t kMaxBytes = 16u << 20;
 
-class TFd {
-public:
-    explicit TFd(int fd) : fd_(fd) {}
-    ~TFd() { if (fd_ >= 0) ::close(fd_); }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return fd_; }
-    int Release() { int fd = fd_; fd_ = -1; return fd; }
-
-private:
-    int fd_;
-};
-
-int WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        bytes.remove_prefix(std::size_t(n));
-    }
-    return 0;
-}
-
-std::filesystem::path FollowLinks(const std::filesystem::path& path, int& err)
-{
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(path, ec))
-        return path;
-    auto target = std::filesystem::weakly_canonical(path, ec);
-    err = ec.value();
-    return target;
-}
-
-std::string TemporaryName(const std::filesystem::path& target)
-{
-    static std::atomic<unsigned> counter{0};
-    return target.string() + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(++counter);
-}
-
-} // namespace
-
-int ReadWholeFile(const std::filesystem::path& path, std::string& bytes)
+// Opens a regular file for reading; -1 with `err` set when it cannot.
+int OpenRegular(const std::filesystem::path& path, struct stat& st, int& err)
 {
     // Non-blocking, so that a FIFO without a writer cannot hold the caller.
     TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (fd.Get() < 0)
-        return errno;
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0)
-        return errno;
-    if (!S_ISREG(st.st_mode))
-        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0)
+        err = errno;
+    else if (!S_ISREG(st.st_mode))
+        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return err ? -1 : fd.Release();
+}
+
+int ReadAll(int fd, std::string& bytes)
+{
     bytes.clear();
     char chunk[8192];
     for (;;) {
-        ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -83,30 +44,77 @@ int ReadWholeFile(const std::filesystem::path& path, std::string& bytes)
     }
 }
 
-int ReplaceWholeFile(const std::filesystem::path& path, std::string_view bytes)
+// Waits for the exclusive lock. Every writer holds it for one read, change and replace
+// only, with no wait of its own inside, and the system lets it go when a writer dies.
+int Lock(int fd)
 {
-    int err = 0;
-    const auto target = FollowLinks(path, err);
+    while (::flock(fd, LOCK_EX) != 0)
+        if (errno != EINTR)
+            return errno;
+    return 0;
+}
+
+// Opens the file at `path` and locks it; -1 with `err` set (ENOENT: no file). Starts
+// over only when another writer has put a new file in its place while this one waited.
+int OpenLocked(const std::filesystem::path& path, int& err)
+{
+    for (;;) {
+        struct stat locked {}, now {};
+        TFd fd(OpenRegular(path, locked, err));
+        if (fd.Get() < 0 || (err = Lock(fd.Get())))
+            return -1;
+        const bool named = ::stat(path.c_str(), &now) == 0;
+        if (named && now.st_dev == locked.st_dev && now.st_ino == locked.st_ino)
+            return fd.Release();
+        if (!named && errno != ENOENT) {
+            err = errno;
+            return -1;
+        }
+    }
+}
+
+int Replace(const std::filesystem::path& path, std::string_view bytes, bool asNew)
+{
+    TFileReplacement replacement;
+    int err = replacement.Begin(path);
+    if (!err)
+        err = replacement.Write(bytes);
     if (err)
         return err;
-    struct stat old {};
-    const bool existed = ::stat(target.c_str(), &old) == 0;
-    if (existed && !S_ISREG(old.st_mode))
-        return S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
-    const std::string temporary = TemporaryName(target);
-    TFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (fd.Get() < 0)
-        return errno;
-    err = WriteAll(fd.Get(), bytes);
-    if (!err && existed && ::fchmod(fd.Get(), old.st_mode & 07777) != 0)
-        err = errno;
-    if (!err && ::close(fd.Release()) != 0)
-        err = errno;
-    if (!err && ::rename(temporary.c_str(), target.c_str()) != 0)
-        err = errno;
-    if (err)
-        ::unlink(temporary.c_str());
-    return err;
+    return asNew ? replacement.CommitAsNew() : replacement.Commit();
+}
+
+} // namespace
+
+int ReadWholeFile(const std::filesystem::path& path, std::string& bytes)
+{
+    int err = 0;
+    struct stat st {};
+    TFd fd(OpenRegular(path, st, err));
+    return err ? err : ReadAll(fd.Get(), bytes);
+}
+
+int ReplaceWholeFile(const std::filesystem::path& path, std::string_view bytes)
+{
+    return Replace(path, bytes, false);
+}
+
+TUpdateResult UpdateWholeFile(const std::filesystem::path& path, const std::function<void(std::string&)>& change)
+{
+    for (;;) {
+        int err = 0;
+        TFd fd(OpenLocked(path, err));
+        std::string bytes;
+        if (!err)
+            err = ReadAll(fd.Get(), bytes);
+        if (err && err != ENOENT)
+            return {err, true};
+        change(bytes);
+        err = Replace(path, bytes, fd.Get() < 0);
+        // Another writer created the missing file meanwhile: change that one instead.
+        if (err != EEXIST || fd.Get() >= 0)
+            return {err, false};
+    }
 }
 
 std::string ErrorText(int err)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -10,10 +11,26 @@
 // EFBIG when it is beyond any settings file).
 int ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
 
-// Replaces the file's content with `bytes` through a new file renamed over it, so a
-// reader never sees half a file and a failed write leaves the old content. A symbolic
-// link is followed; an existing file keeps its permissions. Returns 0 or an errno.
+// Replaces the file's content with `bytes` through a TFileReplacement (see there).
+// Returns 0 or an errno.
 int ReplaceWholeFile(const std::filesystem::path& path, std::string_view bytes);
+
+// How an update ended: 0, or the errno of the failure and whether it came while
+// reading the old content (else while writing the new).
+struct TUpdateResult {
+    int err = 0;
+    bool reading = false;
+};
+
+// Changes the file under an exclusive advisory lock, so that programs updating one file
+// at the same time each keep the others' changes: reads it as it is now (a missing file
+// as empty), lets `change` turn the bytes into the new content and replaces the file
+// with that (see ReplaceWholeFile) before letting the lock go. Readers need no lock, as
+// the file is only ever replaced whole. A missing file appears only with its whole
+// content, and only if no other program created it meanwhile; `change` then runs again
+// on that program's file. When `change` throws, the file stays as it was.
+TUpdateResult UpdateWholeFile(const std::filesystem::path& path,
+                              const std::function<void(std::string& bytes)>& change);
 
 // The system's text for an errno value.
 std::string ErrorText(int err);

@@ -3,6 +3,7 @@
 #include "AccessTest.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 
 using IniFile = AccessTest;
 
@@ -71,4 +72,36 @@ TEST_F(IniFile, DamagedContentReadsWithoutHarmAndFailuresNameTheFile)
     EXPECT_EQ(unwritable.ReadInteger("RS232", "Rate", 3), 3);
     EXPECT_EQ(MessageOf([&] { unwritable.WriteInteger("RS232", "Rate", 1); }),
               "Cannot write the file '" + nowhere.string() + "': No such file or directory");
+    const auto readOnly = dir.Write("read-only.ini", "[RS232]\nPort=COM1\n");
+    ::chmod(readOnly.c_str(), 0444);  // refused even where the user could write it anyway (root)
+    EXPECT_EQ(MessageOf([&] { TIniFile(readOnly).WriteString("RS232", "Port", "COM2"); }),
+              "Cannot write the file '" + readOnly.string() + "': Permission denied");
+    EXPECT_EQ(ReadFileBytes(readOnly), "[RS232]\nPort=COM1\n");
+}
+
+// A name or value that would not read back as written is refused, and nothing else changes.
+TEST_F(IniFile, WhatTheFileCannotHoldIsRefusedWithoutTouchingIt)
+{
+    const std::string before = "[ComPort]\nPort = COM1\n";
+    TIniFile ini(dir.Write("ports.ini", before));
+    const std::string message =
+        "Cannot write the file '" + ini.FileName().string() + "': the file cannot hold this name or value as it is";
+    struct Case { std::string section, key, value; };
+    const Case cases[] = {
+        {"ComPort", "Port", "COM1\nEND_OF_TEXT\nBaudRate=99"},
+        {"ComPort", "Port", std::string("COM1\0COM2", 9)},
+        {"ComPort", std::string("Port\0x", 6), "COM2"},
+        {"ComPort", "Port", "<<<COM1"},
+        {"ComPort", "Port", "CR\rinside"},
+        {"ComPort", "Baud=Rate", "9600"},
+        {"ComPort", "[Other]", "9600"},
+        {"ComPort", ";Port", "9600"},
+        {"ComPort", " Port", "9600"},
+        {"ComPort", "", "9600"},
+        {"Com]Port", "Port", "9600"},
+        {"Com\nPort", "Port", "9600"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MessageOf([&] { ini.WriteString(c.section, c.key, c.value); }), message) << c.key << c.value;
+    EXPECT_EQ(ReadFileBytes(ini.FileName()), before);
 }

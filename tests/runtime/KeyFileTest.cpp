@@ -28,6 +28,7 @@ TEST(KeyFile, ReadsTheExportFormWithItsVariants)
         "\"Blob\"=hex:01,02,\\\r\n"
         "  03,04\r\n"
         "@=\"unnamed\"\r\n"
+        "\"Wide\"=hex(ffffffff):00\r\n"
         "\"Tail\"=dword:ffffffff");
     ASSERT_TRUE(file.Find("PORT"));
     EXPECT_EQ(file.Find("PORT")->text, "C:\\dev \"x\"");
@@ -35,6 +36,7 @@ TEST(KeyFile, ReadsTheExportFormWithItsVariants)
     EXPECT_EQ(file.Find("Le")->number, 31250);
     EXPECT_EQ(file.Find("Blob")->type, TKeyDataType::Other);
     EXPECT_EQ(file.Find("")->text, "unnamed");
+    EXPECT_EQ(file.Find("Wide")->type, TKeyDataType::Other);
     EXPECT_EQ(file.Find("Tail")->number, -1);
     EXPECT_EQ(file.Find("Missing"), nullptr);
 }
@@ -53,6 +55,26 @@ TEST(KeyFile, NewFileGetsTheHeaderAndAwkwardTextComesBackUnchanged)
     EXPECT_EQ(again.Find("na\"me\\")->text, awkward);
     EXPECT_EQ(again.Find("min")->number, INT32_MIN);
     EXPECT_EQ(again.Find("")->text, "default");
+}
+
+// Lines nobody set keep their bytes; a set value keeps its line's end, a new one takes the first line's.
+TEST(KeyFile, LineEndsStayAsTheFileHasThem)
+{
+    struct Case { const char* before; const char* name; const char* after; };
+    const Case cases[] = {
+        {"REGEDIT4\r\n\r\n\"A\"=\"1\"\r\n\"B\"=\"2\"\r\n", "A", "REGEDIT4\r\n\r\n\"A\"=\"y\"\r\n\"B\"=\"2\"\r\n"},
+        {"REGEDIT4\r\n; note\r\r\n", "B", "REGEDIT4\r\n; note\r\r\n\"B\"=\"y\"\r\n"},
+        {"REGEDIT4\n\"A\"=\"1\"\r\n", "A", "REGEDIT4\n\"A\"=\"y\"\r\n"},
+        {"REGEDIT4\n\"A\"=\"1\"", "A", "REGEDIT4\n\"A\"=\"y\""},
+        {"REGEDIT4\n\"A\"=\"1\"", "B", "REGEDIT4\n\"A\"=\"1\"\n\"B\"=\"y\"\n"},
+        {"REGEDIT4\r\n; end\r", "B", "REGEDIT4\r\n; end\r\n\"B\"=\"y\"\r\n"},
+        {"\"A\"=hex:01,\\\r\n 02\r\n; x\n", "A", "\"A\"=\"y\"\r\n; x\n"},
+    };
+    for (const Case& c : cases) {
+        TKeyFile file = MustParse(c.before);
+        file.Set({c.name, TKeyDataType::String, "y", 0});
+        EXPECT_EQ(file.Text(), c.after) << c.before;
+    }
 }
 
 TEST(KeyFile, DamagedLinesAreReportedWithTheirNumber)

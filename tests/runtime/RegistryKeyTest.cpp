@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using RegistryKey = AccessTest;
 
@@ -67,11 +68,21 @@ TEST_F(RegistryKey, FilesThatCannotBeReadOrWrittenAreNamedAndDamagedOnesKept)
               "Failed to set data for 'Port' (the file '" + (dir.Path() / "port.reg").string() +
                   "' is damaged at line 3: a dword needs 1 to 8 hexadecimal digits)");
     EXPECT_EQ(ReadFileBytes(dir.Path() / "port.reg"), damaged);
+    const auto readOnly = dir.Write("read-only.reg", "\"Port\"=\"COM1\"\n");
+    ::chmod(readOnly.c_str(), 0444);  // refused even where the user could write it anyway (root)
+    key.OpenKey(readOnly);
+    EXPECT_EQ(MessageOf([&] { key.WriteString("Port", "COM2"); }),
+              "Failed to set data for 'Port' (cannot write the file '" + readOnly.string() + "': Permission denied)");
+    EXPECT_EQ(ReadFileBytes(readOnly), "\"Port\"=\"COM1\"\n");
 }
 
 TEST_F(RegistryKey, HandEditedFileKeepsItsCommentsModeAndLink)
 {
     const auto path = dir.Write("port.reg", "; Port of the bench unit\n\"Port\"=\"COM3\"\n");
+    const bool root = ::geteuid() == 0;  // only root may give the file to someone else
+    if (root) {
+        ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
+    }
     ::chmod(path.c_str(), 0640);
     const auto link = dir.Path() / "link.reg";
     std::filesystem::create_symlink(path, link);
@@ -81,5 +92,8 @@ TEST_F(RegistryKey, HandEditedFileKeepsItsCommentsModeAndLink)
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(uid_t(1234), gid_t(5678)));
+    }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);  // no temporary left
 }
