@@ -9,14 +9,23 @@
 
 namespace {
 
-std::filesystem::path FollowLinks(const std::filesystem::path& path, int& err)
+// The file a chain of links ends at, there or not, so that a link to a file yet to
+// be made leads to it instead of being replaced.
+std::filesystem::path FollowLinks(std::filesystem::path path, int& err)
 {
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(path, ec))
-        return path;
-    auto target = std::filesystem::weakly_canonical(path, ec);
-    err = ec.value();
-    return target;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec)))
+            return path;
+        const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+        if (ec) {
+            err = ec.value();
+            return {};
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    err = ELOOP;
+    return {};
 }
 
 std::string TemporaryName(const std::filesystem::path& target)

@@ -14,7 +14,7 @@
 // replaces, and its owner and group where the process may give them away. Commit syncs
 // the new file before the rename and the folder after it, so the change survives a crash.
 //
-// A symbolic link is followed: the file it names is replaced and the link stays.
+// A symbolic link is followed: the file it names is replaced (or made) and the link stays.
 // An existing file without any write bit is read-only for everyone, root too (like a
 // read-only file attribute), and is refused with EACCES, as is one this process may
 // not write.

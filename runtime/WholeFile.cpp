@@ -94,11 +94,6 @@ int ReadWholeFile(const std::filesystem::path& path, std::string& bytes)
     return err ? err : ReadAll(fd.Get(), bytes);
 }
 
-int ReplaceWholeFile(const std::filesystem::path& path, std::string_view bytes)
-{
-    return Replace(path, bytes, false);
-}
-
 TUpdateResult UpdateWholeFile(const std::filesystem::path& path, const std::function<void(std::string&)>& change)
 {
     for (;;) {
@@ -110,6 +105,9 @@ TUpdateResult UpdateWholeFile(const std::filesystem::path& path, const std::func
         if (err && err != ENOENT)
             return {err, true};
         change(bytes);
+        // Written larger, it could never be read again.
+        if (bytes.size() > kMaxBytes)
+            return {EFBIG, false};
         err = Replace(path, bytes, fd.Get() < 0);
         // Another writer created the missing file meanwhile: change that one instead.
         if (err != EEXIST || fd.Get() >= 0)

@@ -11,10 +11,6 @@
 // EFBIG when it is beyond any settings file).
 int ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
 
-// Replaces the file's content with `bytes` through a TFileReplacement (see there).
-// Returns 0 or an errno.
-int ReplaceWholeFile(const std::filesystem::path& path, std::string_view bytes);
-
 // How an update ended: 0, or the errno of the failure and whether it came while
 // reading the old content (else while writing the new).
 struct TUpdateResult {
@@ -25,7 +21,7 @@ struct TUpdateResult {
 // Changes the file under an exclusive advisory lock, so that programs updating one file
 // at the same time each keep the others' changes: reads it as it is now (a missing file
 // as empty), lets `change` turn the bytes into the new content and replaces the file
-// with that (see ReplaceWholeFile) before letting the lock go. Readers need no lock, as
+// with that (see TFileReplacement) before letting the lock go. Readers need no lock, as
 // the file is only ever replaced whole. A missing file appears only with its whole
 // content, and only if no other program created it meanwhile; `change` then runs again
 // on that program's file. When `change` throws, the file stays as it was.

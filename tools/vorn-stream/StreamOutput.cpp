@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,47 +29,15 @@ int WriteAll(int fd, const std::uint8_t* data, std::size_t size)
     return 0;
 }
 
-// A hidden name in OUT's own folder, so that the final rename stays on one file system.
-std::string TempPatternBeside(const std::string& path)
-{
-    const std::filesystem::path target(path);
-    return (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-}
-
 std::string SpoolPattern()
 {
     const char* dir = std::getenv("TMPDIR");
     return std::string(dir && *dir ? dir : "/tmp") + "/vorn-stream.XXXXXX";
 }
 
-// The path a chain of symbolic links ends at, existing or not; a link is
-// followed as the settings files follow theirs, so the link itself stays.
-std::string FollowLinks(std::filesystem::path path)
-{
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code ec;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec)))
-            return path.string();
-        const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
-        if (ec)
-            return path.string();  // the open that follows reports the problem
-        path = next.is_absolute() ? next : path.parent_path() / next;
-    }
-    errno = ELOOP;
-    return {};
-}
-
 bool IsWrittenThrough(mode_t mode)
 {
     return S_ISFIFO(mode) || S_ISCHR(mode);
-}
-
-// mkstemp makes 0600; the result should look like any file the user creates.
-int UsualFileMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
 }
 
 } // namespace
@@ -78,6 +46,12 @@ StreamOutput::StreamOutput(std::optional<std::string> path) : path_(std::move(pa
 {
     if (path_)
         ChooseDestination();
+}
+
+StreamOutput::~StreamOutput()
+{
+    if (spool_ >= 0)
+        ::close(spool_);
 }
 
 // Replacing a FIFO, a device or a link by a regular file would break whatever
@@ -94,22 +68,12 @@ void StreamOutput::ChooseDestination()
     } else if (errno != ENOENT) {
         Fail(errno);
     }
-    target_ = FollowLinks(*path_);
-    if (target_.empty())
-        Fail(errno);
-}
-
-StreamOutput::~StreamOutput()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    if (!temp_.empty())
-        ::unlink(temp_.c_str());
+    replace_ = true;
 }
 
 void StreamOutput::Put(std::uint8_t byte)
 {
-    if (fd_ < 0)
+    if (!started_)
         Create();
     pending_.push_back(byte);
     if (pending_.size() >= ChunkSize)
@@ -119,34 +83,36 @@ void StreamOutput::Put(std::uint8_t byte)
 // Made at the first byte, so an input that cannot be read leaves nothing behind.
 void StreamOutput::Create()
 {
-    std::string name = target_.empty() ? SpoolPattern() : TempPatternBeside(target_);
-    fd_ = ::mkstemp(name.data());
-    if (fd_ < 0)
-        Fail(errno);
-    if (!target_.empty()) {
-        temp_ = name;
-        if (::fchmod(fd_, UsualFileMode()) != 0)
-            Fail(errno);
-    } else if (::unlink(name.c_str()) != 0) {
-        Fail(errno);
-    }
+    started_ = true;
     pending_.reserve(ChunkSize);
+    if (replace_) {
+        if (const int err = replacement_.Begin(*path_))
+            Fail(err);
+        return;
+    }
+    std::string name = SpoolPattern();
+    spool_ = ::mkstemp(name.data());
+    if (spool_ < 0 || ::unlink(name.c_str()) != 0)
+        Fail(errno);
 }
 
 void StreamOutput::Flush()
 {
-    if (const int err = WriteAll(fd_, pending_.data(), pending_.size()))
+    const int err = replace_ ? replacement_.Write({reinterpret_cast<const char*>(pending_.data()), pending_.size()})
+                             : WriteAll(spool_, pending_.data(), pending_.size());
+    if (err)
         Fail(err);
     pending_.clear();
 }
 
 void StreamOutput::Commit()
 {
-    if (fd_ < 0)
+    if (!started_)
         Create();
     Flush();
-    if (!target_.empty()) {
-        CommitReplacement();
+    if (replace_) {
+        if (const int err = replacement_.Commit())
+            Fail(err);
         return;
     }
     if (!path_) {
@@ -162,17 +128,6 @@ void StreamOutput::Commit()
     }
     if (::close(out) != 0)
         Fail(errno);
-}
-
-void StreamOutput::CommitReplacement()
-{
-    if (::fsync(fd_) != 0)
-        Fail(errno);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0 || ::rename(temp_.c_str(), target_.c_str()) != 0)
-        Fail(errno);
-    temp_.clear();
 }
 
 // Opened only now, so a failed input never touches it; a FIFO waits here for its
@@ -192,11 +147,11 @@ int StreamOutput::OpenWriteThrough() const
 
 void StreamOutput::CopySpoolTo(int out)
 {
-    if (::lseek(fd_, 0, SEEK_SET) != 0)
+    if (::lseek(spool_, 0, SEEK_SET) != 0)
         Fail(errno);
     std::vector<std::uint8_t> chunk(ChunkSize);
     for (;;) {
-        const ssize_t n = ::read(fd_, chunk.data(), chunk.size());
+        const ssize_t n = ::read(spool_, chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)

@@ -2,6 +2,8 @@
 // whole stream is made, so a failure leaves no partial output behind.
 #pragma once
 
+#include "runtime/FileReplacement.h"
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -17,7 +19,7 @@ public:
 class StreamOutput {
 public:
     // `path` absent: standard output. A path that names a regular file (through
-    // symbolic links), or nothing yet, gets a new file renamed onto it; a FIFO or a
+    // symbolic links), or nothing yet, gets a new file put in its place; a FIFO or a
     // character device is written into as it is; anything else is refused here,
     // before any byte is made.
     explicit StreamOutput(std::optional<std::string> path);
@@ -26,23 +28,23 @@ public:
     StreamOutput& operator=(const StreamOutput&) = delete;
 
     void Put(std::uint8_t byte);
-    // Puts the finished stream in place: renames the file beside the target onto
-    // it, or copies the spooled stream into the FIFO, device or standard output.
+    // Puts the finished stream in place, or copies the spooled stream into the FIFO,
+    // device or standard output.
     void Commit();
 
 private:
     void ChooseDestination();
     void Create();
     void Flush();
-    void CommitReplacement();
     void CopySpoolTo(int fd);
     int OpenWriteThrough() const;
     [[noreturn]] void Fail(int err) const;
     [[noreturn]] void Fail(const std::string& reason) const;
 
     std::optional<std::string> path_;
-    std::string target_;     // the file a new one is renamed onto; empty when written through
-    std::string temp_;       // beside the target; empty for the unlinked spool
-    int fd_ = -1;
+    bool replace_ = false;        // a regular file, or none yet: replaced whole
+    bool started_ = false;
+    TFileReplacement replacement_;
+    int spool_ = -1;              // unlinked: for what is written through
     std::vector<std::uint8_t> pending_;
 };
