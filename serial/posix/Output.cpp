@@ -2,8 +2,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 long PosixPort::WriteSome(const char* data, DWORD count)
@@ -12,15 +10,12 @@ long PosixPort::WriteSome(const char* data, DWORD count)
         errno = EIO;
         return -1;
     }
-    ssize_t n;
-    do
-        n = ::write(fd_, data, count);
-    while (n < 0 && errno == EINTR);
+    const long n = output_.Write(fd_, data, count);
     if (n > 0)
         NoteOutput();
     else if (n < 0 && errno == EIO)
         MarkHungUp();
-    return static_cast<long>(n);
+    return n;
 }
 
 // Tells a line-event wait that tx-empty has become possible. The wait arms wakeArmed_
@@ -43,7 +38,7 @@ void PosixPort::Poke()
 bool PosixPort::OutQueue(DWORD* bytes)
 {
     int queued = 0;
-    if (hasOutQueue_ && ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+    if (hasOutQueue_ && !output_.Queued(fd_, &queued)) {
         if (errno != ENOTTY && errno != EINVAL) {
             if (errno == EIO)
                 MarkHungUp();
@@ -60,5 +55,5 @@ bool PosixPort::DropOutput()
     DWORD queued = 0;
     if (!OutQueue(&queued))
         return false;
-    return queued == 0 || tcflush(fd_, TCOFLUSH) == 0;
+    return queued == 0 || output_.Drop(fd_);
 }

@@ -4,6 +4,7 @@
 
 #include "serial/ComDevice.h"
 #include "serial/posix/Handles.h"
+#include "serial/posix/LineOutput.h"
 #include "serial/posix/PollSet.h"
 
 #include <atomic>
@@ -20,8 +21,9 @@ enum class OpKind;
 
 class PosixPort : public PosixObject {
 public:
-    // Opens `path` exclusively in raw mode; nullptr with errno on failure.
-    static std::shared_ptr<PosixPort> Open(const std::string& path);
+    // Opens `path` exclusively in raw mode, its writes going through `output`;
+    // nullptr with errno on failure.
+    static std::shared_ptr<PosixPort> Open(const std::string& path, TLineOutput& output);
     ~PosixPort() override;
     void Closed() override;  // ends every pending operation
 
@@ -80,7 +82,7 @@ public:
     bool ModemStatus(DWORD* status);
 
 private:
-    explicit PosixPort(int fd);
+    PosixPort(int fd, TLineOutput& output);
     void ProbeDriver();
     void NoteOutput();
     void NoteInput(const char* bytes, std::size_t count);
@@ -90,6 +92,7 @@ private:
     bool ReadCounters(serial_icounter_struct* counters);
 
     int fd_;
+    TLineOutput& output_;
     int wake_ = -1;  // eventfd: output started or input read while a line-event wait runs
     int inputWake_ = -1;
     std::atomic<bool> hungUp_{false};

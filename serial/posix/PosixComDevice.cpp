@@ -41,7 +41,7 @@ TComDevice& SystemComDevice()
 
 THandle PosixComDevice::CreateFile(const std::string& name)
 {
-    auto port = PosixPort::Open(DevicePathForPort(name));
+    auto port = PosixPort::Open(DevicePathForPort(name), output_);
     if (!port) {
         lastError = static_cast<DWORD>(errno);
         return INVALID_HANDLE_VALUE;

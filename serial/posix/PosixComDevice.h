@@ -8,6 +8,7 @@
 
 #include "serial/ComDevice.h"
 #include "serial/posix/Handles.h"
+#include "serial/posix/LineOutput.h"
 
 #include <memory>
 
@@ -17,6 +18,9 @@ class PendingOp;
 
 class PosixComDevice final : public TComDevice {
 public:
+    // `output` takes the ports' writes: the kernel's driver, or a model in tests.
+    explicit PosixComDevice(TLineOutput& output = KernelLineOutput()) : output_(output) {}
+
     THandle CreateFile(const std::string& name) override;
     bool CloseHandle(THandle handle) override;
     DWORD GetLastError() override;
@@ -47,5 +51,6 @@ private:
     bool Start(THandle device, OVERLAPPED* overlapped, DWORD* done, MakeOp make);
     bool Result(OVERLAPPED* overlapped, DWORD* done);
 
+    TLineOutput& output_;
     HandleTable handles_;
 };
