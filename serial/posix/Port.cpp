@@ -7,8 +7,6 @@
 #include <fcntl.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -25,9 +23,9 @@ std::shared_ptr<PosixPort> Refuse(int fd, int error)
 
 } // namespace
 
-PosixPort::PosixPort(int fd) : fd_(fd) {}
+PosixPort::PosixPort(int fd, TLineOutput& output) : fd_(fd), output_(output) {}
 
-std::shared_ptr<PosixPort> PosixPort::Open(const std::string& path)
+std::shared_ptr<PosixPort> PosixPort::Open(const std::string& path, TLineOutput& output)
 {
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
@@ -50,7 +48,7 @@ std::shared_ptr<PosixPort> PosixPort::Open(const std::string& path)
                 ::close(extra);
         return Refuse(fd, error);
     }
-    std::shared_ptr<PosixPort> port(new PosixPort(fd));
+    std::shared_ptr<PosixPort> port(new PosixPort(fd, output));
     port->wake_ = wake;
     port->inputWake_ = inputWake;
     port->ProbeDriver();
@@ -61,6 +59,7 @@ PosixPort::~PosixPort()
 {
     // The exclusive flag would outlive us on a pseudo-terminal.
     ioctl(fd_, TIOCNXCL);
+    output_.Release(fd_);
     ::close(fd_);
     ::close(wake_);
     ::close(inputWake_);
@@ -68,11 +67,7 @@ PosixPort::~PosixPort()
 
 void PosixPort::ProbeDriver()
 {
-    // Unix98 pseudo-terminal slaves (majors 136 to 143) keep no output queue of their own:
-    // a write has gone once write(2) took it, and asking costs a system call per write.
-    struct stat device {};
-    if (fstat(fd_, &device) == 0 && S_ISCHR(device.st_mode))
-        hasOutQueue_ = !(major(device.st_rdev) >= 136 && major(device.st_rdev) <= 143);
+    hasOutQueue_ = output_.HasQueue(fd_);
     int lines = 0;
     hasLines_ = ioctl(fd_, TIOCMGET, &lines) == 0;
     modemSeen_ = lines;
@@ -152,6 +147,9 @@ std::chrono::microseconds PosixPort::LineTime(DWORD bytes)
 std::chrono::microseconds PosixPort::DrainDelay(DWORD bytes, unsigned checks)
 {
     using std::chrono::microseconds;
-    microseconds delay = LineTime(bytes) * (1u << std::min(checks, 6u));
+    // The last byte leaves at the end of its line time: a look at that very moment
+    // races with it, and a lost race would double the wait.
+    const microseconds slack(1000);
+    microseconds delay = (LineTime(bytes) + slack) * (1u << std::min(checks, 6u));
     return std::clamp(delay, microseconds(500), microseconds(100000));
 }

@@ -47,8 +47,7 @@ private:
                 return Complete(errno, taken_);
             if (queued == 0)
                 return Complete(0, taken_);
-            checks_ = queued == queued_ ? checks_ + 1 : 0;
-            queued_ = queued;
+            NoteQueue(queued);
         }
         if (Clock::now() >= deadline_)
             Complete(0, Stop());
@@ -60,12 +59,26 @@ private:
             set.Add(Port().Fd(), POLLOUT, &Port());
         } else {
             set.Add(Port().Fd(), 0, &Port());
-            set.Until(Clock::now() + Port().DrainDelay(queued_, checks_));
+            set.Until(nextLook_);
         }
         set.Until(deadline_);
     }
 
     DWORD AbortedCount() override { return Stop(); }
+
+    // Plans the next look at the queue. Only a look made when due that finds the
+    // queue unchanged counts as one more check (a queue held by flow control is then
+    // looked at ever more rarely); steps in between, such as the two of the start,
+    // must not stretch the wait.
+    void NoteQueue(DWORD queued)
+    {
+        const auto now = Clock::now();
+        if (queued == queued_ && now < nextLook_)
+            return;
+        checks_ = queued == queued_ ? checks_ + 1 : 0;
+        queued_ = queued;
+        nextLook_ = now + Port().DrainDelay(queued_, checks_);
+    }
 
     // What went out; whatever of ours is still queued is dropped.
     DWORD Stop()
@@ -82,6 +95,7 @@ private:
     DWORD taken_ = 0;
     DWORD queued_ = 0;
     unsigned checks_ = 0;
+    Clock::time_point nextLook_;
     Clock::time_point deadline_;
 };
 
