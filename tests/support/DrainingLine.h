@@ -1,0 +1,46 @@
+// A UART in front of a pseudo-terminal, for tests of when a write completes: the
+// device layer's writes wait in this line's queue and go out to the terminal one byte
+// at a time, each when its line time (10 bits, or 11 with two stop bits, at the
+// terminal's speed) has passed after the one before.
+#pragma once
+
+#include "serial/posix/LineOutput.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+
+class DrainingLine final : public TLineOutput {
+public:
+    DrainingLine();
+    ~DrainingLine() override;
+
+    bool HasQueue(int) override { return true; }
+    long Write(int fd, const char* data, std::size_t count) override;
+    bool Queued(int fd, int* bytes) override;
+    bool Drop(int fd) override;
+    void Release(int fd) override;
+
+    // Bytes dropped from the queue, by a purge or with the descriptor's close.
+    std::size_t Dropped() const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Queue {
+        std::deque<char> bytes;
+        Clock::duration byteTime{};
+        Clock::time_point nextOut;  // when the front byte has been sent
+    };
+    void Pump();
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<int, Queue> queues_;
+    std::size_t dropped_ = 0;
+    bool stop_ = false;
+    std::thread pump_;
+};
