@@ -34,16 +34,16 @@ public:
         changed_.notify_all();
         WakeMainThread();
     }
-    // Waits for `done(entries)`; `serve` runs the main thread's work meanwhile (where
-    // handlers may run), without it queued work stays queued.
+    // Waits for `done(entries)`, serving the main thread's work (where handlers may run)
+    // unless `serve` is false: then queued work stays queued.
     template <typename Done>
     bool Until(Done done, bool serve = true, std::chrono::milliseconds within = 2000ms)
     {
-        auto holds = [&] { return done(entries_); };
-        if (serve)
-            return ServeMainThreadUntil([&] { std::lock_guard lock(mutex_); return holds(); }, Within(within));
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, within, holds);
+        if (!serve)
+            return changed_.wait_for(lock, within, [&] { return done(entries_); });
+        lock.unlock();
+        return ServeMainThreadUntil([&] { return done(Entries()); }, Within(within));
     }
     bool WaitFor(std::size_t count, bool serve = true)
     {
@@ -93,10 +93,6 @@ protected:
         port.SetPort(pty.Path());
         port.SetEvents({});
         port.SetSyncMethod(smNone);
-    }
-    std::int32_t WriteAll(const std::string& bytes)
-    {
-        return port.Write(bytes.data(), static_cast<std::int32_t>(bytes.size()));
     }
 
     PtyPair pty;
