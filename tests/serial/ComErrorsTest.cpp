@@ -15,18 +15,9 @@ void UseLanguage(const char* lang)
     InitTextLookup(TEST_LOCALE_DIR);
 }
 
-class ComErrors : public ::testing::Test {
-protected:
-    void TearDown() override
-    {
-        UseLanguage("C");
-        InitComErrorMessages();
-    }
-};
-
 } // namespace
 
-TEST_F(ComErrors, CodesAndMessagesWithAndWithoutSystemCode)
+TEST(ComErrors, CodesAndMessagesWithAndWithoutSystemCode)
 {
     UseLanguage("C");
     InitComErrorMessages();
@@ -42,7 +33,7 @@ TEST_F(ComErrors, CodesAndMessagesWithAndWithoutSystemCode)
     EXPECT_EQ(ComErrorMessages(0) + ComErrorMessages(24), "");
 }
 
-TEST_F(ComErrors, PolishCatalogueTranslatesTextAndSuffix)
+TEST(ComErrors, PolishCatalogueTranslatesTextAndSuffix)
 {
     UseLanguage("pl_PL");
     InitComErrorMessages();

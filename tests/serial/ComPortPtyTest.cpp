@@ -7,12 +7,11 @@
 
 #include "SerialTest.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <future>
 #include <termios.h>
-#include <thread>
 
 namespace {
 
@@ -52,11 +51,10 @@ TEST_F(PtyPortTest, LineCarriesEverySettingAndEachChangeAtOnce)
 {
     port.SetBaudRate(br600);
     port.Open();
-    port.Open();  // a second time: nothing
     const termios raw = pty.Line().Attributes;  // bytes go out and come in as they are
     EXPECT_EQ(raw.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD), CS8 | CLOCAL | CREAD);
-    EXPECT_EQ(raw.c_iflag & (IXON | IXOFF | INPCK | ICRNL | INLCR | IGNCR | ISTRIP), 0u);
-    EXPECT_EQ((raw.c_oflag & OPOST) | (raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)), 0u);
+    EXPECT_EQ((raw.c_iflag & (IXON | IXOFF | INPCK | ICRNL | INLCR | IGNCR | ISTRIP)) |
+                  (raw.c_oflag & OPOST) | (raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)), 0u);
     const unsigned rates[] = {31250, 110,   300,   600,   1200,   2400,   4800,   9600,
                               14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
     port.SetCustomBaudRate(31250);
@@ -157,34 +155,31 @@ TEST_F(PtyPortTest, WrittenBytesArriveWholeAndInOrderEvenWhenClosedRightAfter)
     EXPECT_EQ(pty.Receive(bytes.size() + block.size() + 1, 1000ms), bytes + block);
 }
 
-TEST(ComPortPty, ReceivedAndSentBytesAreReportedOnceOnTheThreadSyncMethodChooses)
+TEST_F(PtyPortTest, ReceivedAndSentBytesAreReportedOnceOnTheThreadSyncMethodChooses)
 {
     const std::string first("\x00\xff\r\x11\x13 ", 6), second("da\nta");  // '\n' is the event character
+    port.SetEvents({evRxChar, evTxEmpty, evRxFlag});
+    port.SetEventChar('\n');
+    port.SetOnRxChar([&](TComponent*, std::int32_t n) { log.Add("#" + std::to_string(n)); });
+    port.SetOnRxBuf([&](TComponent*, const void* b, std::int32_t n) {
+        log.Add(">" + std::string(static_cast<const char*>(b), static_cast<std::size_t>(n)));
+    });
+    port.SetOnRxFlag([&](TComponent*) { log.Add("flag"); });
+    port.SetOnTxEmpty([&](TComponent*) { log.Add("sent"); });
+    auto received = [](const Names& entries) {  // the last count, or the bytes handed over
+        std::size_t bytes = 0;
+        for (const std::string& e : entries)
+            bytes = e[0] == '#' ? std::stoul(e.substr(1)) : e[0] == '>' ? bytes + e.size() - 1 : bytes;
+        return bytes;
+    };
     for (auto [method, reportCount] :
          {std::pair{smNone, true}, {smThreadSync, true}, {smWindowSync, true}, {smNone, false},
           {smWindowSync, false}}) {
         SCOPED_TRACE(testing::Message() << int(method) << reportCount);
-        PtyPair pty;
-        EventLog log;
-        TComPort port;
-        port.SetPort(pty.Path());
+        log.Clear();
         port.SetSyncMethod(method);
-        port.SetEvents({evRxChar, evTxEmpty, evRxFlag});
-        port.SetEventChar('\n');
         port.SetReportRxCount(reportCount);
-        port.SetOnRxChar([&](TComponent*, std::int32_t n) { log.Add("#" + std::to_string(n)); });
-        port.SetOnRxBuf([&](TComponent*, const void* b, std::int32_t n) {
-            log.Add(">" + std::string(static_cast<const char*>(b), static_cast<std::size_t>(n)));
-        });
-        port.SetOnRxFlag([&](TComponent*) { log.Add("flag"); });
-        port.SetOnTxEmpty([&](TComponent*) { log.Add("sent"); });
         port.Open();
-        auto received = [](const Names& entries) {  // the last count, or the bytes handed over
-            std::size_t bytes = 0;
-            for (const std::string& e : entries)
-                bytes = e[0] == '#' ? std::stoul(e.substr(1)) : e[0] == '>' ? bytes + e.size() - 1 : bytes;
-            return bytes;
-        };
         pty.Send(first);
         ASSERT_TRUE(log.Until([&](const Names& e) { return received(e) == first.size(); }));
         EXPECT_FALSE(Has(log.Entries(), "flag"));

@@ -34,8 +34,7 @@ public:
         changed_.notify_all();
         WakeMainThread();
     }
-    // Waits for `done(entries)`, serving the main thread's work (where handlers may run)
-    // unless `serve` is false: then queued work stays queued.
+    // Waits for `done(entries)`, serving the main thread's work (where handlers may run) unless told not to.
     template <typename Done>
     bool Until(Done done, bool serve = true, std::chrono::milliseconds within = 2000ms)
     {
