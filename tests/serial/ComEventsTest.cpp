@@ -61,8 +61,8 @@ TEST_F(ComEvents, EveryEventReachesItsHandlerInTheFixedOrderOnTheThreadSyncMetho
         fake.InQueue = 0;
         port.SetSyncMethod(method);
         port.SetConnected(true);
+        ASSERT_TRUE(port.Connected() && fake.WaitForCall("WaitCommEvent", 1));
         port.Open();  // a second time: nothing
-        ASSERT_TRUE(fake.WaitForCall("WaitCommEvent", 1));
         fake.ClearCalls();
         fake.PostCommEvent(EV_ERR | EV_RXCHAR);  // no error and no byte waiting after all
         fake.PostCommEvent(EV_RING);
@@ -73,7 +73,6 @@ TEST_F(ComEvents, EveryEventReachesItsHandlerInTheFixedOrderOnTheThreadSyncMetho
         fake.PostCommEvent(EventsToMask(AllComEvents));
         ASSERT_TRUE(log.WaitFor(16));
         port.SetConnected(false);
-        port.Close();
         EXPECT_EQ(log.Entries(), (Names{"BeforeOpen", "AfterOpen", "CTS+", "DSR-", "RLSD+", "Ring", "Error 1",
                                         "RxChar 2", "TxEmpty", "Break", "Ring", "CTS+", "DSR-", "RxFlag",
                                         "RLSD-", "Rx80Full", "CTS-", "DSR-", "RLSD-", "BeforeClose",
@@ -176,6 +175,7 @@ TEST_F(ComEvents, RefusedCallsOnAnOpenPortLeaveItOpen)
     ASSERT_TRUE(port.Connected() && port.ThreadCreated());
     const std::tuple<const char*, std::function<void()>, int> refused[] = {
         {"SetupComm", [&] { port.Buffer().SetOutputSize(64); }, 9},
+        {"SetupComm", [&] { port.Buffer().SetInputSize(64); }, 9},
         {"SetCommState", [&] { port.SetBaudRate(br115200); }, 7},
         {"SetCommTimeouts", [&] { port.Timeouts().SetReadInterval(5); }, 8},
         {"ClearCommError", [&] { port.ReceivedCount(); }, 10},
