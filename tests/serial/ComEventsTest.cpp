@@ -1,327 +1,207 @@
-// The event thread on the scripted device: which handlers a detected event reaches,
-// in which order and on which thread, and how failures end or spare the thread.
-#include "serial/CPort.h"
-
+// The scripted device for what a pseudo-terminal cannot give: every kind of line event, in its
+// order and on the thread SyncMethod chooses, modem lines, line errors and each refused call.
 #include "runtime/ErrorHook.h"
 
-#include "EventLog.h"
 #include "FakeComDevice.h"
+#include "SerialTest.h"
 
-#include <gtest/gtest.h>
-
-#include <sched.h>
-#include <sys/resource.h>
-#include <thread>
-#include <unistd.h>
-#include <vector>
+#include <gmock/gmock.h>
 
 namespace {
 
-using namespace std::chrono_literals;
-
-// Logs every line-event handler of the port.
+// Logs the reports and every line-event handler of the port.
 void LogAllHandlers(TCustomComPort& port, EventLog& log)
 {
-    auto plain = [&log](const char* name) { return [&log, name](TComponent*) { log.Add(name); }; };
-    auto signal = [&log](const char* name) {
-        return [&log, name](TComponent*, bool on) { log.Add(std::string(name) + (on ? "+" : "-")); };
-    };
-    port.SetOnRxChar([&log](TComponent*, std::int32_t count) { log.Add("RxChar " + std::to_string(count)); });
-    port.SetOnRxBuf([&log](TComponent*, const void* buffer, std::int32_t count) {
-        log.Add("RxBuf " + std::string(static_cast<const char*>(buffer), count));
-    });
-    port.SetOnError([&log](TComponent*, TComErrors errors) { log.Add("Error " + std::to_string(errors.ToBits())); });
-    port.SetOnTxEmpty(plain("TxEmpty"));
-    port.SetOnBreak(plain("Break"));
-    port.SetOnRing(plain("Ring"));
-    port.SetOnRxFlag(plain("RxFlag"));
-    port.SetOnRx80Full(plain("Rx80Full"));
-    port.SetOnCTSChange(signal("CTS"));
-    port.SetOnDSRChange(signal("DSR"));
-    port.SetOnRLSDChange(signal("RLSD"));
+    using P = TCustomComPort;
+    for (auto [set, name] : {std::pair{&P::SetOnTxEmpty, "TxEmpty"}, {&P::SetOnBreak, "Break"},
+                             {&P::SetOnRing, "Ring"}, {&P::SetOnRxFlag, "RxFlag"},
+                             {&P::SetOnRx80Full, "Rx80Full"}, {&P::SetOnBeforeOpen, "BeforeOpen"},
+                             {&P::SetOnAfterOpen, "AfterOpen"}, {&P::SetOnBeforeClose, "BeforeClose"},
+                             {&P::SetOnAfterClose, "AfterClose"}})
+        (port.*set)([&log, name](TComponent*) { log.Add(name); });
+    for (auto [set, name] :
+         {std::pair{&P::SetOnCTSChange, "CTS"}, {&P::SetOnDSRChange, "DSR"}, {&P::SetOnRLSDChange, "RLSD"}})
+        (port.*set)([&log, name](TComponent*, bool on) { log.Add(std::string(name) + (on ? "+" : "-")); });
+    port.SetOnRxChar([&log](TComponent*, std::int32_t n) { log.Add("RxChar " + std::to_string(n)); });
+    port.SetOnError([&log](TComponent*, TComErrors e) { log.Add("Error " + std::to_string(e.ToBits())); });
 }
 
 class ComEvents : public ::testing::Test {
 protected:
-    void OpenWith(TSyncMethod method, TComEvents events = AllComEvents)
+    void Open(TSyncMethod method, TComEvents events = AllComEvents)
     {
         port.SetSyncMethod(method);
         port.SetEvents(events);
         port.Open();
-        if (!events.Empty()) {
-            ASSERT_TRUE(fake.WaitForCall("WaitCommEvent", 1));
-        }
-        log.Clear();  // the after-open report
+        ASSERT_TRUE(events.Empty() || fake.WaitForCall("WaitCommEvent", 1));
+        log.Clear();
     }
     void TearDown() override
     {
         port.Close();
         SetApplicationExceptionHandler(nullptr);
     }
-    // The thread has handled the posted events once it waits again.
-    bool WaitedAgain(int waits) { return fake.WaitForCall("WaitCommEvent", waits); }
 
     FakeComDevice fake;
-    EventLog log;  // outlives the port's handlers
+    EventLog log;
     TComPort port{nullptr, &fake};
 };
 
 } // namespace
 
-TEST(ComEventMask, EventsAndMaskBitsMapBothWays)
+TEST_F(ComEvents, EveryEventReachesItsHandlerInTheFixedOrderOnTheThreadSyncMethodChooses)
 {
     EXPECT_EQ(EventsToMask(AllComEvents), 0x5FFu);
-    EXPECT_EQ(EventsToMask({evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evError, evRLSD, evRx80Full}), 0x5E7u);
-    EXPECT_EQ(EventsToMask({evTxEmpty, evRxFlag}), EV_TXEMPTY | EV_RXFLAG);
-    EXPECT_EQ(MaskToEvents(0x5FF), AllComEvents);
     EXPECT_EQ(MaskToEvents(EV_RING | 0x200 | 0x800), TComEvents{evRing});  // unknown bits ignored
-    for (int bit = 0; bit < 10; ++bit) {
-        const TComEvents one = TComEvents::FromBits(static_cast<std::uint16_t>(1u << bit));
-        EXPECT_EQ(MaskToEvents(EventsToMask(one)), one);
-    }
-}
-
-TEST_F(ComEvents, OneWaitWithEveryEventRunsTheStepsInTheirOrderOnTheEventThread)
-{
     LogAllHandlers(port, log);
-    OpenWith(smNone);
-    fake.SetCommErrors(CE_FRAME | CE_RXPARITY);  // parity not checked: not reported
-    fake.SetInQueue(2);
-    fake.SetModemStatus(MS_CTS_ON);
-    fake.PostCommEvent(EventsToMask(AllComEvents));
-    ASSERT_TRUE(log.WaitFor(10));
-    EXPECT_EQ(log.Entries(), (Names{"Error 1", "RxChar 2", "TxEmpty", "Break", "Ring", "CTS+", "DSR-",
-                                    "RxFlag", "RLSD-", "Rx80Full"}));
-    EXPECT_EQ(log.OnMain(), std::vector<bool>(10, false));
-}
-
-TEST_F(ComEvents, NothingPendingReachesNoHandlerAndUnhandledBytesStay)
-{
-    LogAllHandlers(port, log);
-    OpenWith(smNone);
-    fake.PostCommEvent(EV_ERR | EV_RXCHAR);  // no error and no byte waiting after all
-    ASSERT_TRUE(WaitedAgain(2));
-    EXPECT_TRUE(log.Entries().empty());
-    EXPECT_EQ(fake.Count("ClearCommError"), 2);
-
-    TComPort bare(nullptr, &fake);  // the window's case: no handler at all
-    port.Close();
-    bare.SetSyncMethod(smNone);
-    bare.Open();
-    fake.QueueInput("xy");
-    fake.ClearCalls();
-    fake.PostCommEvent(EV_RXCHAR);
-    ASSERT_TRUE(WaitedAgain(1));
-    EXPECT_EQ(fake.Count("ReadFile"), 0);
-}
-
-TEST_F(ComEvents, ThreadSyncRunsHandlersOnTheMainThreadWhileTheEventThreadWaits)
-{
-    std::atomic<int> waitsDuringHandler{-1};
-    port.SetOnRing([&](TComponent*) {
-        waitsDuringHandler = fake.Count("WaitCommEvent");
-        log.Add("Ring");
-    });
-    port.SetOnRLSDChange([&](TComponent*, bool on) { log.Add(on ? "RLSD+" : "RLSD-"); });
-    OpenWith(smThreadSync);
-    fake.SetModemStatus(MS_RLSD_ON);
-    fake.PostCommEvent(EV_RING | EV_RLSD);
-    ASSERT_TRUE(log.ServeUntil(2));
-    EXPECT_EQ(log.Entries(), (Names{"Ring", "RLSD+"}));
-    EXPECT_EQ(log.OnMain(), (std::vector<bool>{true, true}));
-    EXPECT_EQ(waitsDuringHandler, 1);  // no new wait before the hand-over returned
-}
-
-TEST_F(ComEvents, WindowSyncSendsOneMessageAnEventAndRunsTheStepsOnTheMainThread)
-{
-    LogAllHandlers(port, log);
-    OpenWith(smWindowSync);
-    fake.PostCommEvent(EV_RING);
-    ASSERT_TRUE(log.ServeUntil(1));
-    fake.SetModemStatus(MS_RLSD_ON);
-    fake.PostCommEvent(EV_RLSD | EV_TXEMPTY);
-    ASSERT_TRUE(log.ServeUntil(3));
-    EXPECT_EQ(log.Entries(), (Names{"Ring", "TxEmpty", "RLSD+"}));
-    EXPECT_EQ(log.OnMain(), (std::vector<bool>{true, true, true}));
-}
-
-TEST_F(ComEvents, PortMessagesRunTheStepOfTheirParameterOnly)
-{
-    LogAllHandlers(port, log);
-    OpenWith(smWindowSync, {});
-    fake.SetModemStatus(MS_RLSD_ON | MS_DSR_ON);
-    fake.ClearCalls();
-    EXPECT_EQ(port.HandlePortMessage(CM_COMPORT_EVENT, 512, 0), 0);
-    EXPECT_EQ(port.HandlePortMessage(CM_COMPORT_EVENT, 0, 0), 0);
-    EXPECT_EQ(port.HandlePortMessage(CM_COMPORT_EVENT, 3, 0), 0);
-    EXPECT_EQ(port.HandlePortMessage(0x10, 32, 0), 0);  // not the port's message
-    EXPECT_TRUE(log.Entries().empty());
-    EXPECT_TRUE(fake.Calls().empty());
-    const std::pair<std::uintptr_t, const char*> steps[] = {
-        {1, "RxChar"}, {2, "RxFlag"}, {4, "TxEmpty"}, {8, "CTS-"}, {16, "DSR+"}, {32, "RLSD+"},
-        {64, "Break"}, {128, "Error"}, {256, "Ring"}, {1024, "Rx80Full"}};
-    fake.SetInQueue(1);
-    fake.SetCommErrors(CE_BREAK);
-    for (auto [wParam, name] : steps) {
+    for (TSyncMethod method : {smNone, smThreadSync, smWindowSync}) {
+        SCOPED_TRACE(static_cast<int>(method));
         log.Clear();
-        port.HandlePortMessage(CM_COMPORT_EVENT, wParam, 0);
-        ASSERT_EQ(log.Size(), 1u) << wParam;
-        EXPECT_EQ(log.Entries()[0].substr(0, std::string(name).size()), name);
-        fake.SetCommErrors(CE_BREAK);
+        fake.ModemStatus = MS_CTS_ON | MS_RLSD_ON;
+        fake.InQueue = 0;
+        port.SetSyncMethod(method);
+        port.SetConnected(true);
+        ASSERT_TRUE(port.Connected() && fake.WaitForCall("WaitCommEvent", 1));
+        port.Open();  // a second time: nothing
+        fake.ClearCalls();
+        fake.PostCommEvent(EV_ERR | EV_RXCHAR);  // no error and no byte waiting after all
+        fake.PostCommEvent(EV_RING);
+        ASSERT_TRUE(log.WaitFor(6));
+        fake.CommErrors = CE_FRAME | CE_RXPARITY;  // parity unchecked: not reported
+        fake.InQueue = 2;
+        fake.ModemStatus = MS_CTS_ON;
+        fake.PostCommEvent(EventsToMask(AllComEvents));
+        ASSERT_TRUE(log.WaitFor(16));
+        port.SetConnected(false);
+        EXPECT_EQ(log.Entries(), (Names{"BeforeOpen", "AfterOpen", "CTS+", "DSR-", "RLSD+", "Ring", "Error 1",
+                                        "RxChar 2", "TxEmpty", "Break", "Ring", "CTS+", "DSR-", "RxFlag",
+                                        "RLSD-", "Rx80Full", "CTS-", "DSR-", "RLSD-", "BeforeClose",
+                                        "AfterClose"}));
+        std::vector<bool> onMain(21, true);
+        std::fill(onMain.begin() + 5, onMain.begin() + 16, method != smNone);
+        EXPECT_EQ(log.OnMain(), onMain);
+        EXPECT_EQ(fake.Count("GetCommModemStatus"), 3);  // the close reports read no device
+        EXPECT_EQ(fake.LiveEvents(), 0);
     }
-    port.Close();
-    log.Clear();
-    port.HandlePortMessage(CM_COMPORT_EVENT, 256, 0);  // arrives after the close: dropped
-    EXPECT_TRUE(log.Entries().empty());
 }
 
-TEST_F(ComEvents, FailingStepWithoutSyncEndsTheThreadButNotThePort)
+TEST_F(ComEvents, FailingStepEndsTheThreadUnlessAMessageRanIt)
 {
-    port.SetOnRing([](TComponent*) { throw EInvalidOperation("handler failed"); });
-    port.SetOnTxEmpty([&](TComponent*) { log.Add("TxEmpty"); });
-    OpenWith(smNone);
-    fake.PostCommEvent(EV_RING);
-    fake.PostCommEvent(EV_TXEMPTY);
-    EXPECT_FALSE(fake.WaitForCall("WaitCommEvent", 2, 100ms));  // the thread is gone
-    EXPECT_TRUE(log.Entries().empty());
-    EXPECT_TRUE(port.Connected());
-    EXPECT_EQ(port.Write("z", 1), 1);
-    fake.ClearCalls();
-    port.Close();
-    EXPECT_EQ(fake.Count("SetCommMask"), 0);  // ended without clearing the mask or purging
-    EXPECT_EQ(fake.Count("PurgeComm"), 1);
-    EXPECT_EQ(fake.LiveEvents(), 0);
-}
-
-TEST_F(ComEvents, FailingStepOnTheMainThreadIsRaisedAgainInTheEventThread)
-{
-    port.SetOnRing([](TComponent*) { throw EInvalidOperation("handler failed"); });
-    std::vector<std::string> shown;
+    Names shown;
     SetApplicationExceptionHandler([&](const std::exception& e) { shown.push_back(e.what()); });
-    OpenWith(smThreadSync);
-    fake.PostCommEvent(EV_RING);
-    fake.PostCommEvent(EV_RING);
-    EXPECT_FALSE(ServeMainThreadUntil([&] { return fake.Count("WaitCommEvent") >= 2; }, Within(100ms)));
-    EXPECT_TRUE(shown.empty());  // it went to the event thread, not to the handler
-    fake.ClearCalls();
-    port.Close();
-    EXPECT_EQ(fake.Count("SetCommMask"), 0);
-}
-
-TEST_F(ComEvents, FailingStepOfAMessageIsShownAndTheThreadGoesOn)
-{
-    std::vector<std::string> shown;
-    SetApplicationExceptionHandler([&](const std::exception& e) {
-        shown.push_back(e.what());
-        log.Add("shown");
-    });
     port.SetOnRing([](TComponent*) { throw EInvalidOperation("ring failed"); });
     port.SetOnTxEmpty([&](TComponent*) { log.Add("TxEmpty"); });
-    OpenWith(smWindowSync);
-    fake.PostCommEvent(EV_RING);
-    fake.PostCommEvent(EV_TXEMPTY);
-    ASSERT_TRUE(log.ServeUntil(2));
-    EXPECT_EQ(log.Entries(), (Names{"shown", "TxEmpty"}));
-    EXPECT_EQ(shown, (Names{"ring failed"}));
+    for (TSyncMethod method : {smNone, smThreadSync, smWindowSync}) {
+        SCOPED_TRACE(static_cast<int>(method));
+        shown.clear();
+        Open(method);
+        fake.PostCommEvent(EV_RING);
+        fake.PostCommEvent(EV_TXEMPTY);
+        const bool goesOn = method == smWindowSync;  // shown, and the thread waits again
+        const auto within = Within(goesOn ? 2000ms : 100ms);
+        EXPECT_EQ(ServeMainThreadUntil([&] { return fake.Count("WaitCommEvent") >= 3; }, within), goesOn);
+        EXPECT_EQ(log.Entries(), goesOn ? Names{"TxEmpty"} : Names{});
+        EXPECT_EQ(shown, goesOn ? Names{"ring failed"} : Names{});
+        EXPECT_TRUE(port.Connected());
+        fake.ClearCalls();
+        port.Close();
+        EXPECT_EQ(fake.Count("SetCommMask"), goesOn ? 1 : 0);  // an ended thread leaves the mask
+    }
 }
 
 TEST_F(ComEvents, WaitThatFailsAtOnceDoesNotSpin)
 {
-    fake.Fail("WaitCommEvent", 5);
-    port.SetSyncMethod(smNone);
-    port.Open();
-    ASSERT_TRUE(fake.WaitForCall("WaitForMultipleObjects", 1));
-    EXPECT_FALSE(fake.WaitForCall("WaitCommEvent", 2, 100ms));
-    EXPECT_EQ(fake.Count("WaitForMultipleObjects"), 1);
+    fake.Fail("WaitCommEvent", 5, 1);
+    Open(smNone);
+    EXPECT_FALSE(fake.WaitForCall("WaitCommEvent", 2, 50ms));
     EXPECT_EQ(fake.Last("WaitForMultipleObjects").B, 1u);  // the stop event alone
-    fake.ClearCalls();
-    port.Close();  // it still stops and ends as usual
-    EXPECT_EQ(fake.Last("SetCommMask").A, 0u);
-    EXPECT_EQ(fake.Last("PurgeComm").A, PURGE_TXCLEAR | PURGE_RXCLEAR);
-}
-
-TEST_F(ComEvents, FailedResultDispatchesNothingAndTheNextWaitBegins)
-{
-    port.SetOnRing([&](TComponent*) { log.Add("Ring"); });
-    OpenWith(smNone);
-    fake.Fail("GetOverlappedResult", 5, 1);
-    fake.PostCommEvent(EV_RING);
-    ASSERT_TRUE(WaitedAgain(2));
-    EXPECT_TRUE(log.Entries().empty());
-    fake.PostCommEvent(EV_RING);
-    ASSERT_TRUE(log.WaitFor(1));
-}
-
-TEST_F(ComEvents, StopWinsOverALineEventThatCameWithIt)
-{
-    EventLog wakeups;
-    SetMainThreadWakeup([&] { wakeups.Add("wake"); });
-    port.SetOnTxEmpty([&](TComponent*) { log.Add("TxEmpty"); });
-    port.SetOnRing([&](TComponent*) { log.Add("Ring"); });
-    OpenWith(smThreadSync);
-    fake.PostCommEvent(EV_TXEMPTY);
-    // The hand-over waits for the main thread; meanwhile a ring comes and Close stops.
-    const bool handedOver = wakeups.WaitFor(1);  // waits without running the hand-over
-    SetMainThreadWakeup(nullptr);
-    ASSERT_TRUE(handedOver);
-    fake.PostCommEvent(EV_RING);
     port.Close();
-    EXPECT_EQ(log.Entries(), (Names{"TxEmpty"}));
+    EXPECT_EQ(fake.Last("SetCommMask").A, 0u);  // it still ends as usual
 }
 
-TEST_F(ComEvents, HandlerMayCloseThePortFromTheMainThread)
+TEST_F(ComEvents, CloseDuringAHandOverEndsTheDispatchButNotFromTheEventThread)
 {
-    EventLog closes;
-    port.SetOnAfterClose([&](TComponent*) { closes.Add("AfterClose"); });
-    port.SetOnRing([&](TComponent* sender) { static_cast<TComPort*>(sender)->Close(); });
-    port.SetOnRLSDChange([&](TComponent*, bool on) { log.Add(on ? "RLSD+" : "RLSD-"); });
-    OpenWith(smThreadSync);
-    fake.SetModemStatus(MS_RLSD_ON);
-    fake.PostCommEvent(EV_RING | EV_RLSD);
-    ASSERT_TRUE(closes.ServeUntil(1));
-    EXPECT_FALSE(port.Connected());
-    EXPECT_FALSE(port.ThreadCreated());
-    EXPECT_EQ(log.Entries(), (Names{"RLSD-"}));  // the close report; the rest of the dispatch is dropped
-    EXPECT_EQ(closes.Size(), 1u);
-}
-
-TEST_F(ComEvents, HandlerOnTheEventThreadCannotClose)
-{
-    std::string refused;
     port.SetOnRing([&](TComponent* sender) {
         try {
             static_cast<TComPort*>(sender)->Close();
-        } catch (const EInvalidOperation& e) {
-            refused = e.what();
+        } catch (const EInvalidOperation&) {
+            log.Add("refused");
         }
-        log.Add("Ring");
     });
-    OpenWith(smNone);
+    port.SetOnRLSDChange([&](TComponent*, bool on) { log.Add(on ? "RLSD+" : "RLSD-"); });
+    Open(smNone);
     fake.PostCommEvent(EV_RING);
     ASSERT_TRUE(log.WaitFor(1));
-    EXPECT_FALSE(refused.empty());
     EXPECT_TRUE(port.Connected());
+    port.Close();
+    Open(smThreadSync);  // a handler on the main thread closes the port
+    fake.ModemStatus = MS_RLSD_ON;
+    fake.PostCommEvent(EV_RING | EV_RLSD);
+    ASSERT_TRUE(log.WaitFor(1));
+    EXPECT_FALSE(port.Connected() || port.ThreadCreated());
+    EXPECT_EQ(log.Entries(), (Names{"RLSD-"}));  // the close's own report; the rest is dropped
 }
 
-TEST_F(ComEvents, EventThreadTakesThePortsPriority)
+TEST_F(ComEvents, EachRefusedStepOfOpenLeavesThePortClosed)
 {
-    std::atomic<int> policy{-1};
-    std::atomic<int> nice{-100};
-    port.SetOnRing([&](TComponent*) {
-        policy = sched_getscheduler(0);
-        nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
-        log.Add("Ring");
-    });
-    port.SetEventThreadPriority(cpIdle);
-    OpenWith(smNone);
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"CreateFile", 0, "Unable to open com port (win error code: 5)"},
+        {"SetupComm", 0, "SetupComm function failed (win error code: 5)"},
+        {"SetCommState", 0, "SetCommState function failed (win error code: 5)"},
+        {"SetCommTimeouts", 0, "SetCommTimeouts failed (win error code: 5)"},
+        {"CreateEvent", 0, "Cannot start the event thread (error 5)"},
+        {"CreateEvent", 1, "Cannot start the event thread (error 5)"},
+    };
+    for (const auto& [call, after, message] : cases) {
+        SCOPED_TRACE(testing::Message() << call << after);
+        FakeComDevice device;
+        TComPort p(nullptr, &device);
+        EventLog reports;
+        LogAllHandlers(p, reports);
+        device.Fail(call, 5, -1, after);
+        EXPECT_THAT([&] { p.Open(); }, testing::ThrowsMessage<Exception>(message));
+        EXPECT_FALSE(p.Connected() || p.ThreadCreated() || p.Handle() != INVALID_HANDLE_VALUE);
+        EXPECT_EQ(reports.Entries(), (Names{"BeforeOpen"}));
+        const bool opened = std::string(call) != "CreateFile";
+        EXPECT_EQ(device.Last("CloseHandle").Handle, opened ? FakeComDevice::DeviceHandle : 0);
+        EXPECT_EQ(device.LiveEvents(), 0);
+    }
+}
+
+TEST_F(ComEvents, RefusedCallsOnAnOpenPortLeaveItOpen)
+{
+    fake.Fail("GetCommModemStatus", 19, 1);  // the line states after open
+    EXPECT_EQ(Raised([&] { port.Open(); }), std::make_pair(CError_ModemStatFailed, 19));
+    ASSERT_TRUE(port.Connected() && port.ThreadCreated());
+    const std::tuple<const char*, std::function<void()>, int> refused[] = {
+        {"SetupComm", [&] { port.Buffer().SetOutputSize(64); }, 9},
+        {"SetupComm", [&] { port.Buffer().SetInputSize(64); }, 9},
+        {"SetCommState", [&] { port.SetBaudRate(br115200); }, 7},
+        {"SetCommTimeouts", [&] { port.Timeouts().SetReadInterval(5); }, 8},
+        {"ClearCommError", [&] { port.ReceivedCount(); }, 10},
+        {"ClearCommError", [&] { port.TakeLineErrors(); }, 10},
+        {"PurgeComm", [&] { port.Close(); }, 5},
+    };
+    for (const auto& [call, action, code] : refused) {
+        fake.Fail(call, 22, 1);
+        EXPECT_EQ(Raised(action), std::make_pair(code, 22)) << call;
+        EXPECT_TRUE(port.Connected());
+    }
+    EXPECT_EQ(std::make_pair(port.Buffer().OutputSize(), port.BaudRate()), std::make_pair(64, br115200));
+    port.SetOnRing([&](TComponent*) { log.Add("Ring"); });  // the thread still reports
     fake.PostCommEvent(EV_RING);
-    ASSERT_TRUE(log.WaitFor(1));
-    EXPECT_EQ(policy, SCHED_IDLE);
+    EXPECT_TRUE(log.WaitFor(1));
+    // SyncMethod cannot change under a running thread.
+    EXPECT_EQ(Raised([&] { port.SetSyncMethod(smWindowSync); }), std::make_pair(CError_ConnChangeProp, -1));
+    EXPECT_NO_THROW(port.SetSyncMethod(smThreadSync));
     port.Close();
-    port.SetEventThreadPriority(cpLowest);
-    OpenWith(smNone);
-    fake.PostCommEvent(EV_RING);
-    ASSERT_TRUE(log.WaitFor(1));
-    EXPECT_EQ(policy, SCHED_OTHER);
-    EXPECT_EQ(nice, 10);
+
+    Open(smNone, {});
+    port.Parity().SetCheck(true);  // a parity error counts only when checked
+    fake.CommErrors = CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_BREAK | CE_TXFULL | CE_IOE | CE_MODE | 0x200;
+    EXPECT_EQ(port.TakeLineErrors(),
+              (TComErrors{ceRxOver, ceOverrun, ceRxParity, ceBreak, ceTxFull, ceIO, ceMode}));
+    EXPECT_TRUE(port.TakeLineErrors().Empty()) << "taken by the first call";
+    fake.ModemStatus = MS_DSR_ON | MS_RING_ON;
+    EXPECT_EQ(port.LineSignals(), (TComLineSignals{lsDSR, lsRing}));
 }

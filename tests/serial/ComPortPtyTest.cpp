@@ -1,215 +1,389 @@
-// The port on a real pseudo-terminal: the line the window's settings give, bytes
-// written and received with the event thread running, and what Close keeps or drops.
-#include "serial/CPort.h"
+// The port of the system device layer on a real pseudo-terminal: the line its settings
+// give, bytes written and received, time-outs, aborts and hang-ups, the event thread
+// with each SyncMethod, and what Close keeps or drops.
+#include "serial/posix/PortName.h"
 
-#include "EventLog.h"
-#include "PtyPair.h"
+#include "runtime/ErrorHook.h"
 
-#include <gtest/gtest.h>
+#include "SerialTest.h"
 
 #include <algorithm>
-
-#include <string>
+#include <cerrno>
+#include <cstdlib>
+#include <future>
 #include <termios.h>
-#include <vector>
 
 namespace {
 
-using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
-// The main window's port: its stored settings, then br600 as the upload sets it.
-void UseWindowSettings(TCustomComPort& port, const std::string& path)
+std::chrono::milliseconds Since(Clock::time_point start)
 {
-    port.SetPort(path);
-    port.SetEvents({evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evError, evRLSD, evRx80Full});
-    port.SetSyncMethod(smNone);
-    port.SetBaudRate(br600);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
 
-// Logs each count as "#n" and each handed-over buffer as ">bytes".
-void Listen(TCustomComPort& port, EventLog& log)
+std::string Pattern(std::size_t size)
 {
-    port.SetOnRxChar([&log](TComponent*, std::int32_t count) { log.Add("#" + std::to_string(count)); });
-    port.SetOnRxBuf([&log](TComponent*, const void* b, std::int32_t n) {
-        log.Add(">" + std::string(static_cast<const char*>(b), static_cast<size_t>(n)));
-    });
-}
-
-bool LastCountIs(const Names& entries, size_t count)
-{
-    return !entries.empty() && entries.back() == "#" + std::to_string(count);
-}
-
-std::string BytesOf(const Names& entries)
-{
-    std::string bytes;
-    for (const std::string& e : entries)
-        if (e[0] == '>')
-            bytes += e.substr(1);
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
     return bytes;
+}
+
+// Waits (bounded) until the port holds `count` received bytes.
+bool Arrived(TComPort& port, std::size_t count)
+{
+    const auto deadline = Within(1000ms);
+    while (static_cast<std::size_t>(port.ReceivedCount()) < count)
+        if (Clock::now() > deadline)
+            return false;
+    return true;
+}
+
+bool Has(const Names& entries, const std::string& entry)
+{
+    return std::find(entries.begin(), entries.end(), entry) != entries.end();
 }
 
 } // namespace
 
-TEST(ComPortPty, WindowSettingsGiveTheLineAndAnEventThread)
+TEST_F(PtyPortTest, LineCarriesEverySettingAndEachChangeAtOnce)
 {
-    PtyPair pty;
-    TComPort port;
-    UseWindowSettings(port, pty.Path());
+    port.SetBaudRate(br600);
     port.Open();
-    EXPECT_TRUE(port.ThreadCreated());
-    const PtyLine line = pty.Line();
-    EXPECT_EQ(line.OutputSpeed, 600u);
-    EXPECT_EQ(line.InputSpeed, 600u);
-    const tcflag_t c = line.Attributes.c_cflag;
-    EXPECT_EQ(c & CSIZE, static_cast<tcflag_t>(CS8));
-    EXPECT_EQ(c & (PARENB | CSTOPB | CRTSCTS), 0u);
-    EXPECT_EQ(line.Attributes.c_iflag & (IXON | IXOFF), 0u);
-    EXPECT_EQ(line.Attributes.c_oflag & OPOST, 0u);  // raw: bytes go out as they are
-    port.SetStopBits(sbTwoStopBits);  // applied at once on the open port
-    EXPECT_NE(pty.Line().Attributes.c_cflag & CSTOPB, 0u);
-    port.Close();
-}
-
-TEST(ComPortPty, ClosingRightAfterTheLastWriteLosesNothing)
-{
-    PtyPair pty;
-    PtyReader reader(pty.Master());
-    TComPort port;
-    UseWindowSettings(port, pty.Path());
-    port.Open();
-    std::string sent;
-    for (int i = 0; i < 200; ++i) {
-        const char byte = static_cast<char>(i * 7 + 3);
-        ASSERT_EQ(port.Write(&byte, 1), 1);
-        sent += byte;
+    const termios raw = pty.Line().Attributes;  // bytes go out and come in as they are
+    EXPECT_EQ(raw.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD), CS8 | CLOCAL | CREAD);
+    EXPECT_EQ((raw.c_iflag & (IXON | IXOFF | INPCK | ICRNL | INLCR | IGNCR | ISTRIP)) |
+                  (raw.c_oflag & OPOST) | (raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)), 0u);
+    const unsigned rates[] = {31250, 110,   300,   600,   1200,   2400,   4800,   9600,
+                              14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    port.SetCustomBaudRate(31250);
+    for (int rate = brCustom; rate <= br256000; ++rate) {
+        port.SetBaudRate(TBaudRate(rate));
+        const PtyLine line = pty.Line();
+        EXPECT_EQ(line.InputSpeed, rates[rate]);
+        EXPECT_EQ(line.OutputSpeed, rates[rate]);
     }
-    port.Close();
-    ASSERT_TRUE(reader.WaitFor(sent.size(), 2000ms));
-    EXPECT_EQ(reader.Bytes(), sent);
-}
-
-TEST(ComPortPty, ReceivedBytesReachTheHandlerReportRxCountChoosesOnTheThreadSyncMethodChooses)
-{
+    // A pseudo-terminal forces CS8 and clears PARENB; the other framing bits stay as set.
+    TComParity odd;
+    odd.SetBits(prOdd);
+    TComFlowControl& flow = port.FlowControl();
     struct Case {
-        TSyncMethod method;
-        bool reportCount;
-        bool onMain;
+        std::function<void()> change;
+        tcflag_t cflag, iflag;
+        cc_t start, stop;
     };
-    const std::string burst("\x00\xff\r\n\x11\x13 data", 10);
-    for (const Case c : {Case{smNone, true, false}, Case{smThreadSync, true, true},
-                         Case{smWindowSync, true, true}, Case{smNone, false, false},
-                         Case{smThreadSync, false, true}}) {
-        SCOPED_TRACE(testing::Message() << static_cast<int>(c.method) << " " << c.reportCount);
-        PtyPair pty;
-        TComPort port;
-        port.SetPort(pty.Path());
-        port.SetSyncMethod(c.method);
-        port.SetEvents({evRxChar});
-        port.SetReportRxCount(c.reportCount);
-        EventLog log;
-        Listen(port, log);
-        port.Open();
-        pty.Send(burst);
-        ASSERT_TRUE(log.ServeUntil([&](const Names& e) {
-            return LastCountIs(e, burst.size()) || BytesOf(e).size() >= burst.size();
-        }));
-        std::string read(16, '\0');
-        const int got = c.reportCount ? port.Read(read.data(), 16) : 0;
-        port.Close();  // the thread has ended: the records are ours to read
-        EXPECT_EQ(log.OnMain().front(), c.onMain);
-        if (c.reportCount) {
-            EXPECT_EQ(read.substr(0, got), burst);  // the count left the bytes in the driver
-            EXPECT_EQ(BytesOf(log.Entries()), "");
-        } else {
-            const Names entries = log.Entries();
-            EXPECT_EQ(BytesOf(entries), burst);
-            EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](auto& e) { return e[0] == '#'; }), 0);
-        }
+    const Case cases[] = {
+        {[&] { port.SetParity(odd); }, PARODD, 0, 17, 19},
+        {[&] { port.Parity().SetCheck(true); }, PARODD, INPCK, 17, 19},
+        {[&] { port.Parity().SetBits(prMark); }, PARODD | CMSPAR, INPCK, 17, 19},
+        {[&] { port.Parity().SetBits(prSpace); }, CMSPAR, INPCK, 17, 19},
+        {[&] { port.SetStopBits(sbOne5StopBits); }, CMSPAR | CSTOPB, INPCK, 17, 19},
+        {[&] { port.Parity().SetBits(prNone); }, CSTOPB, 0, 17, 19},
+        {[&] { flow.SetXonChar('Q'), flow.SetXoffChar(147); }, CSTOPB, 0, 'Q', 147},
+        {[&] { flow.SetFlowControl(fcSoftware); }, CSTOPB, IXON | IXOFF, 'Q', 147},
+        {[&] { flow.SetFlowControl(fcHardware); }, CSTOPB | CRTSCTS, 0, 'Q', 147},
+        {[&] { port.SetFlowControl(TComFlowControl()), port.SetStopBits(sbTwoStopBits); }, CSTOPB, 0, 17, 19},
+        {[&] { port.SetStopBits(sbOneStopBit); }, 0, 0, 17, 19},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        c.change();
+        const termios line = pty.Line().Attributes;
+        EXPECT_EQ(line.c_cflag & (PARODD | CMSPAR | CSTOPB | CRTSCTS), c.cflag);
+        EXPECT_EQ(line.c_iflag & (IXON | IXOFF | INPCK), c.iflag);
+        EXPECT_EQ(std::make_pair(line.c_cc[VSTART], line.c_cc[VSTOP]), std::make_pair(c.start, c.stop));
     }
 }
 
-TEST(ComPortPty, ClosingDiscardsInputNobodyRead)
+TEST_F(PtyPortTest, RefusedOpensTransfersAndSettingsLeaveThingsAsTheyWere)
 {
-    PtyPair pty;
-    TComPort port;
-    port.SetPort(pty.Path());
-    port.SetSyncMethod(smNone);
-    EventLog log;
-    Listen(port, log);
+    EXPECT_EQ(Raised([&] { port.Write("x", 1); }), std::make_pair(CError_WriteFailed, EBADF));  // closed
+    port.SetBaudRate(brCustom);
+    port.SetCustomBaudRate(0);  // no line runs at 0 bit/s
+    EXPECT_EQ(Raised([&] { port.Open(); }), std::make_pair(CError_SetStateFailed, EINVAL));
+    EXPECT_FALSE(port.Connected() || PortIsExclusive(pty.Path()));
+    port.SetCustomBaudRate(31250);
+    port.Open();
+    EXPECT_TRUE(port.LineSignals().Empty() && port.TakeLineErrors().Empty());  // no modem lines, no counters
+    EXPECT_EQ(Raised([&] { port.SetCustomBaudRate(0); }), std::make_pair(CError_SetStateFailed, EINVAL));
+    EXPECT_EQ(port.CustomBaudRate(), 0);
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(pty.Line().OutputSpeed, 31250u);
+
+    TComPort other;
+    other.SetEvents({});
+    for (auto [path, error] :
+         {std::pair{pty.Path(), EBUSY}, {"/dev/no-such-port", ENOENT}, {"/dev/null", ENOTTY}}) {
+        other.SetPort(path);
+        EXPECT_EQ(Raised([&] { other.Open(); }), std::make_pair(CError_OpenFailed, error)) << path;
+        EXPECT_FALSE(other.Connected());
+    }
+    EXPECT_TRUE(PortIsExclusive(pty.Path()));
+    port.Close();
+    EXPECT_FALSE(PortIsExclusive(pty.Path()));
+    // A COMn name is the device its variable names, else the n-1st serial port.
+    setenv("COM1_DEVICE", pty.Path().c_str(), 1);
+    other.SetPort("COM1");
+    other.Open();
+    unsetenv("COM1_DEVICE");
+    EXPECT_EQ(other.Write("via COM1", 8), 8);
+    EXPECT_EQ(pty.Receive(8, 1000ms), "via COM1");
+    unsetenv("COM12_DEVICE");
+    const std::pair<const char*, const char*> names[] = {  // computed, never opened
+        {"\\\\.\\com12", "/dev/ttyS11"}, {"\\\\.\\/dev/ttyUSB0", "/dev/ttyUSB0"},
+        {"\\\\.\\ttyUSB1", "/dev/ttyUSB1"}, {"\\\\.\\COM0", "/dev/COM0"}, {"COMX", "/dev/COMX"},
+        {"COM1234567890", "/dev/COM1234567890"}};
+    for (auto [name, path] : names)
+        EXPECT_EQ(DevicePathForPort(name), path);
+}
+
+TEST_F(PtyPortTest, WrittenBytesArriveWholeAndInOrderEvenWhenClosedRightAfter)
+{
+    pty.ReleaseSlave();  // Close is the slave's last close
+    port.SetBaudRate(br600);
+    port.SetEvents(MaskToEvents(0x5E7));  // as the upload window has it: a thread purging as it ends
+    port.Open();
+    const std::string bytes = Pattern(300) + "\r\n\n\r\x11\x13\x03\x1a\x7f";  // every value, as they are
+    for (char c : bytes)
+        ASSERT_EQ(port.Write(&c, 1), 1);
+    // More than the reader's line buffer holds, so a flush at close would lose bytes.
+    const std::string block = Pattern(8000);
+    ASSERT_EQ(port.Write(block.data(), 8000), 8000);
+    EXPECT_EQ(port.Write("x", -5), 0);  // a negative count moves nothing
+    port.Close();
+    EXPECT_EQ(pty.Receive(bytes.size() + block.size() + 1, 1000ms), bytes + block);
+}
+
+TEST_F(PtyPortTest, ReceivedAndSentBytesAreReportedOnceOnTheThreadSyncMethodChooses)
+{
+    const std::string first("\x00\xff\r\x11\x13 ", 6), second("da\nta");  // '\n' is the event character
+    port.SetEvents({evRxChar, evTxEmpty, evRxFlag});
+    port.SetEventChar('\n');
+    port.SetOnRxChar([&](TComponent*, std::int32_t n) { log.Add("#" + std::to_string(n)); });
+    port.SetOnRxBuf([&](TComponent*, const void* b, std::int32_t n) {
+        log.Add(">" + std::string(static_cast<const char*>(b), static_cast<std::size_t>(n)));
+    });
+    port.SetOnRxFlag([&](TComponent*) { log.Add("flag"); });
+    port.SetOnTxEmpty([&](TComponent*) { log.Add("sent"); });
+    auto received = [](const Names& entries) {  // the last count, or the bytes handed over
+        std::size_t bytes = 0;
+        for (const std::string& e : entries)
+            bytes = e[0] == '#' ? std::stoul(e.substr(1)) : e[0] == '>' ? bytes + e.size() - 1 : bytes;
+        return bytes;
+    };
+    for (auto [method, reportCount] :
+         {std::pair{smNone, true}, {smThreadSync, true}, {smWindowSync, true}, {smNone, false},
+          {smWindowSync, false}}) {
+        SCOPED_TRACE(testing::Message() << int(method) << reportCount);
+        log.Clear();
+        port.SetSyncMethod(method);
+        port.SetReportRxCount(reportCount);
+        port.Open();
+        pty.Send(first);
+        ASSERT_TRUE(log.Until([&](const Names& e) { return received(e) == first.size(); }));
+        EXPECT_FALSE(Has(log.Entries(), "flag"));
+        pty.Send(second);
+        ASSERT_TRUE(log.Until([&](const Names& e) { return received(e) == 11 && Has(e, "flag"); }));
+        EXPECT_EQ(port.Write("ok", 2), 2);
+        ASSERT_TRUE(log.Until([](const Names& e) { return Has(e, "sent"); }));
+        const std::size_t reported = log.Entries().size();  // nothing more comes
+        log.Until([&](const Names& e) { return e.size() > reported; }, true, 50ms);
+        std::string got(16, '\0');
+        got.resize(reportCount ? static_cast<std::size_t>(port.Read(got.data(), 16)) : 0);
+        port.Close();
+        const Names entries = log.Entries();
+        EXPECT_EQ(entries.size(), reported);
+        for (const std::string& e : entries)
+            got += e[0] == '>' ? e.substr(1) : "";
+        EXPECT_EQ(got, first + second);  // the count leaves the bytes in the driver for Read
+        EXPECT_EQ(std::count(entries.begin(), entries.end(), "flag"), 1);
+        EXPECT_EQ(log.OnMain(), std::vector<bool>(entries.size(), method != smNone));
+    }
+}
+
+TEST_F(PtyPortTest, InputNobodyReadIsDroppedAtClose)
+{
+    port.SetEvents({evTxEmpty});  // an event thread, but none that takes input in
     port.Open();
     pty.Send("stale");
-    ASSERT_TRUE(log.ServeUntil([](const Names& e) { return LastCountIs(e, 5); }));
+    ASSERT_TRUE(Arrived(port, 5));
     port.Close();
     port.SetEvents({});
     port.Open();
     EXPECT_EQ(port.ReceivedCount(), 0);
-    port.Close();
 }
 
-TEST(ComPortPty, NoEventsNoThreadAndWritesStillWork)
+TEST_F(PtyPortTest, WriteEndsWhenItsBytesHaveGoneOrAtItsTimeOut)
 {
-    PtyPair pty;
-    PtyReader reader(pty.Master());
-    TComPort port;
-    port.SetPort(pty.Path());
-    port.SetEvents({});
-    port.SetSyncMethod(smWindowSync);
+    port.Timeouts().SetWriteTotalMultiplier(0);
+    port.Timeouts().SetWriteTotalConstant(0);
     port.Open();
-    EXPECT_FALSE(port.ThreadCreated());
-    EXPECT_EQ(port.Write("abc", 3), 3);
+    const std::string bytes = Pattern(1 << 20);
+    {
+        PtyReader reader(pty.Master());  // more than the queues hold: the write waits for room
+        ASSERT_EQ(port.Write(bytes.data(), 300000), 300000);
+        ASSERT_TRUE(reader.WaitFor(300000, 2000ms));
+        EXPECT_EQ(reader.Bytes(), bytes.substr(0, 300000));
+    }
+    port.Timeouts().SetWriteTotalConstant(100);
+    const auto start = Clock::now();
+    const std::int32_t taken = port.Write(bytes.data(), 1 << 20);  // nobody reads
+    EXPECT_GE(Since(start), 90ms);
+    ASSERT_GT(taken, 0);
+    ASSERT_LT(taken, 1 << 20);
+    // Exactly the bytes counted reach the reader; the rest was dropped.
+    const auto size = static_cast<std::size_t>(taken);
+    EXPECT_EQ(pty.Receive(size + 1, 100ms), bytes.substr(0, size));
+}
+
+TEST_F(PtyPortTest, ReadsEndByTheirTimeOutRules)
+{
+    port.Open();
+    struct Case {
+        int interval, multiplier, constant;
+        std::string sent, got;
+        int count;
+        std::chrono::milliseconds atLeast, below;
+    };
+    const Case cases[] = {
+        {-1, 0, 0, "", "", 10, 0ms, 200ms},         // at once, with nothing there
+        {-1, 0, 0, "abc", "abc", 10, 0ms, 200ms},   // at once, with what has arrived
+        {0, 0, 60, "de", "de", 10, 55ms, 1000ms},   // the total constant
+        {0, 10, 0, "", "", 5, 45ms, 1000ms},        // the total multiplier: 5 x 10 ms
+        {0, 0, 0, "nopq", "nopq", 4, 0ms, 500ms},   // no time-out: all the bytes
+        {1, 0, 1000, "fgh", "fgh", 10, 0ms, 500ms}, // the interval after the last byte
+        {-1, -1, 1000, "lm", "lm", 10, 0ms, 500ms}, // as soon as anything has arrived
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        TComTimeouts& t = port.Timeouts();
+        t.SetReadInterval(c.interval);
+        t.SetReadTotalMultiplier(c.multiplier);
+        t.SetReadTotalConstant(c.constant);
+        pty.Send(c.sent);
+        ASSERT_TRUE(Arrived(port, c.sent.size()));
+        std::string buffer(static_cast<std::size_t>(c.count), '\0');
+        const auto start = Clock::now();
+        buffer.resize(static_cast<std::size_t>(port.Read(buffer.data(), c.count)));
+        EXPECT_EQ(buffer, c.got);
+        EXPECT_GE(Since(start), c.atLeast);
+        EXPECT_LT(Since(start), c.below);
+    }
+    port.SetDiscardNull(true);  // one byte left of what arrives is still a byte
+    pty.Send(std::string("\0a", 2));
+    char got[3] = {};
+    EXPECT_EQ(std::string(got, static_cast<std::size_t>(port.Read(got, 1))), "a");
+    port.SetDiscardNull(false);
+    pty.Send(std::string("\0d", 2));
+    EXPECT_EQ(std::string(got, static_cast<std::size_t>(port.Read(got, 2))), std::string("\0d", 2));
+}
+
+TEST_F(PtyPortTest, PendingTransfersEndByAbortWithTheirCountsOrByHangUpWithAnError)
+{
+    port.Timeouts().SetReadInterval(0);  // no time-outs: only an abort or a hang-up ends them
+    port.Timeouts().SetWriteTotalMultiplier(0);
+    port.Timeouts().SetWriteTotalConstant(0);
+    port.SetEvents({evRxChar, evTxEmpty});  // the event thread's wait ends too
+    port.Open();
+    std::string input(10, '\0');
+    const std::string output = Pattern(1 << 20);
+    TComTransfer *read = nullptr, *write = nullptr;
+    port.InitTransfer(read);
+    port.InitTransfer(write);
+    auto start = [&] {
+        EXPECT_EQ(port.StartRead(input.data(), 10, read), 0);
+        EXPECT_EQ(port.StartWrite(output.data(), 1 << 20, write), 0);
+        return std::pair{std::async(std::launch::async, [&] { return port.WaitForTransfer(read); }),
+                         std::async(std::launch::async, [&] { return port.WaitForTransfer(write); })};
+    };
+    pty.Send("abc");
+    ASSERT_TRUE(Arrived(port, 3));
+    auto [reader, writer] = start();
+    port.AbortTransfers();  // from another thread than the waits
+    const bool ended = reader.wait_for(1s) == std::future_status::ready &&
+                       writer.wait_for(1s) == std::future_status::ready;
+    if (!ended)
+        pty.CloseMaster();  // a hang-up releases them all the same
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(input.substr(0, static_cast<std::size_t>(reader.get())), "abc");
+    const auto taken = static_cast<std::size_t>(writer.get());
+    EXPECT_EQ(pty.Receive(taken + 1, 100ms), output.substr(0, taken));  // the rest was dropped
+
+    auto [failedRead, failedWrite] = start();
+    pty.CloseMaster();
+    EXPECT_EQ(Raised([&] { failedRead.get(); }), std::make_pair(CError_ReadFailed, EIO));
+    EXPECT_EQ(Raised([&] { failedWrite.get(); }), std::make_pair(CError_WriteFailed, EIO));
+    port.DoneTransfer(read);
+    port.DoneTransfer(write);
+    EXPECT_EQ(Raised([&] { port.Write("x", 1); }), std::make_pair(CError_WriteFailed, EIO));
+    EXPECT_EQ(Raised([&] { port.Read(input.data(), 1); }), std::make_pair(CError_ReadFailed, EIO));
     port.Close();
-    ASSERT_TRUE(reader.WaitFor(3, 2000ms));
-    EXPECT_EQ(reader.Bytes(), "abc");
+    EXPECT_FALSE(port.Connected());
 }
 
-TEST(ComPortPty, SecondPortOnTheSameDeviceCannotOpen)
+TEST_F(PtyPortTest, TransferRecordsAreCheckedAndAPendingReadGetsWhatTheEventThreadTookIn)
 {
-    PtyPair pty;
-    TComPort first;
-    first.SetPort(pty.Path());
-    first.Open();
-    TComPort second;
-    second.SetPort(pty.Path());
-    try {
-        second.Open();
-        FAIL() << "no error";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.Code(), CError_OpenFailed);
-        EXPECT_GT(e.WinCode(), 0);
+    port.SetEvents({evRxChar});
+    port.Timeouts().SetReadTotalMultiplier(-1);  // a read ends as soon as anything is there
+    port.Timeouts().SetReadTotalConstant(1000);
+    port.Open();
+    TComTransfer* transfer = nullptr;
+    char buffer[8] = {};
+    const std::function<void()> calls[] = {[&] { port.StartWrite(buffer, 1, transfer); },
+                                           [&] { port.StartRead(buffer, 1, transfer); },
+                                           [&] { port.WaitForTransfer(transfer); }};
+    for (const auto& call : calls)
+        EXPECT_EQ(Raised(call), std::make_pair(CError_InvalidAsync, -1));
+    port.DoneTransfer(transfer);  // releasing nothing is harmless
+    port.InitTransfer(transfer);
+    auto waited = std::async(std::launch::async, [&] { return port.WaitForTransfer(transfer); });
+    const bool complete = waited.wait_for(1s) == std::future_status::ready;  // nothing started: done
+    if (!complete)
+        port.Device().SetEvent(transfer->Overlapped.hEvent);
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(waited.get(), 0);
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(port.StartRead(buffer, 8, transfer), 0);
+        const auto start = Clock::now();
+        pty.Send("abc");
+        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(port.WaitForTransfer(transfer))), "abc");
+        EXPECT_LT(Since(start), 500ms);
     }
-    EXPECT_FALSE(second.Connected());
-    first.Close();
-    second.Open();  // free again once closed
-    EXPECT_TRUE(second.Connected());
+    // A record released while its read is pending takes the read with it.
+    auto pending = std::make_unique<char[]>(4);
+    EXPECT_EQ(port.StartRead(pending.get(), 4, transfer), 0);
+    port.DoneTransfer(transfer);
+    EXPECT_EQ(transfer, nullptr);
+    pending.reset();
+    pty.Send("late");
+    ASSERT_TRUE(Arrived(port, 4));
+    port.Close();  // must not write into the freed record or buffer (the sanitizers watch)
 }
 
-TEST(ComPortPty, ClosingWhileEventsKeepComingNeverHangs)
+TEST_F(PtyPortTest, StoredFormOpensAtFinishLoadingAndShowsWhatFails)
 {
-    PtyPair pty;
-    for (TSyncMethod method : {smThreadSync, smWindowSync, smNone}) {
-        SCOPED_TRACE(static_cast<int>(method));
-        TComPort port;
-        port.SetPort(pty.Path());
-        port.SetSyncMethod(method);
-        port.SetReportRxCount(false);  // the handler drains what arrives
-        std::atomic<int> calls{0};
-        port.SetOnRxBuf([&](TComponent*, const void*, std::int32_t) {
-            ++calls;
-            WakeMainThread();
-        });
-        for (int round = 0; round < 5; ++round) {
-            const int before = calls;
-            port.Open();
-            // Single bytes, fewer than the line discipline holds: the sender never blocks.
-            std::thread sender([&] {
-                for (int i = 0; i < 500; ++i)
-                    pty.Send("x");
-            });
-            const bool reported = ServeMainThreadUntil([&] { return calls > before; }, Within(2000ms));
-            port.Close();  // while bytes still arrive
-            sender.join();
-            ASSERT_TRUE(reported);
-        }
+    Names shown;
+    SetApplicationExceptionHandler([&](const std::exception& e) { shown.push_back(e.what()); });
+    {
+        TStoredFormReading reading;
+        TComPort loaded, failing, dropped;
+        loaded.SetPort(pty.Path());
+        loaded.SetConnected(true);
+        loaded.SetBaudRate(br1200);  // recorded only
+        loaded.SetOnAfterClose([&](TComponent*) { log.Add("closed"); });
+        failing.SetPort("/dev/no-such-port");
+        failing.SetConnected(true);
+        dropped.SetConnected(true);  // the form's reading fails before its FinishLoading
+        EXPECT_FALSE(PortIsExclusive(pty.Path()));
+        loaded.FinishLoading();
+        failing.FinishLoading();
+        EXPECT_TRUE(loaded.Connected());
+        EXPECT_EQ(pty.Line().OutputSpeed, 1200u);
+        EXPECT_FALSE(failing.Connected() || failing.Loading());
     }
+    SetApplicationExceptionHandler(nullptr);
+    EXPECT_EQ(shown, (Names{"Unable to open com port (win error code: 2)"}));
+    EXPECT_EQ(log.Entries(), (Names{"closed"}));  // destroying an open port closes it
+    EXPECT_FALSE(PortIsExclusive(pty.Path()));
 }

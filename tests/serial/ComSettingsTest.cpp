@@ -1,213 +1,286 @@
-// The settings model of the port: defaults, which change asks for which
-// re-application, the flow-control summary, queue-size rounding, text forms.
-#include "serial/CPort.h"
+// The settings of a port: text forms, the records they build, the flow-control
+// summary, and saving to and loading from registry keys and INI files.
+#include "serial/ComPersistence.h"
 
-#include "FakeComDevice.h"
+#include "runtime/IniFile.h"
+#include "runtime/RegistryKey.h"
 
-#include <array>
-#include <gtest/gtest.h>
-#include <type_traits>
-#include <utility>
+#include "SerialTest.h"
+#include "TempDir.h"
+
+#include <gmock/gmock.h>
+
+#include <cerrno>
+#include <sstream>
+#include <termios.h>
 
 namespace {
 
-// Whether Buffer, Parity, Timeouts and FlowControl of a `Port&` can be changed through it.
-template <typename Port>
-constexpr std::array<bool, 4> SettingsWritable{
-    !std::is_const_v<std::remove_reference_t<decltype(std::declval<Port&>().Buffer())>>,
-    !std::is_const_v<std::remove_reference_t<decltype(std::declval<Port&>().Parity())>>,
-    !std::is_const_v<std::remove_reference_t<decltype(std::declval<Port&>().Timeouts())>>,
-    !std::is_const_v<std::remove_reference_t<decltype(std::declval<Port&>().FlowControl())>>};
-static_assert(SettingsWritable<TComPort> == std::array{true, true, true, true});
-static_assert(SettingsWritable<const TComPort> == std::array{false, false, false, false});
+TStoredGroups AllGroups() { return {sgBasic, sgFlowControl, sgBuffer, sgTimeouts, sgParity, sgOthers}; }
 
-// Counts the re-applications the settings ask for.
-class CountingPort : public TComPort {
-public:
-    using TComPort::TComPort;
-    int controlBlock = 0, timeouts = 0, bufferSizes = 0;
-    void ApplyControlBlock() override { ++controlBlock; TComPort::ApplyControlBlock(); }
-    void ApplyTimeoutSettings() override { ++timeouts; TComPort::ApplyTimeoutSettings(); }
-    void ApplyBufferSizes() override { ++bufferSizes; TComPort::ApplyBufferSizes(); }
-    std::tuple<int, int, int> Applies() const { return {controlBlock, timeouts, bufferSizes}; }
-};
+// Every saved setting away from its initial value, as a registry key holds it.
+const char* const kCustomised =
+    "REGEDIT4\n\n"
+    "\"Port\"=\"/dev/ttyUSB3\"\n\"BaudRate\"=\"Custom\"\n\"CustomBaudRate\"=dword:00007a12\n"
+    "\"StopBits\"=\"2\"\n\"DataBits\"=\"7\"\n\"Parity\"=\"Mark\"\n\"FlowControl\"=\"Custom\"\n"
+    "\"EventChar\"=\"#13\"\n\"DiscardNull\"=\"Yes\"\n"
+    "\"Parity.Check\"=\"Yes\"\n\"Parity.Replace\"=\"Yes\"\n\"Parity.ReplaceChar\"=\"?\"\n"
+    "\"Buffer.OutputSize\"=dword:00001000\n\"Buffer.InputSize\"=dword:00000800\n"
+    "\"Timeouts.ReadInterval\"=dword:00000005\n\"Timeouts.ReadTotalConstant\"=dword:00000006\n"
+    "\"Timeouts.ReadTotalMultiplier\"=dword:00000007\n\"Timeouts.WriteTotalConstant\"=dword:00000008\n"
+    "\"Timeouts.WriteTotalMultiplier\"=dword:00000009\n"
+    "\"FlowControl.ControlRTS\"=\"Toggle\"\n\"FlowControl.ControlDTR\"=\"Handshake\"\n"
+    "\"FlowControl.DSRSensitivity\"=\"Yes\"\n\"FlowControl.OutCTSFlow\"=\"Yes\"\n"
+    "\"FlowControl.OutDSRFlow\"=\"Yes\"\n\"FlowControl.TxContinueOnXoff\"=\"Yes\"\n"
+    "\"FlowControl.XonXoffIn\"=\"Yes\"\n\"FlowControl.XonXoffOut\"=\"No\"\n"
+    "\"FlowControl.XoffChar\"=\"#147\"\n\"FlowControl.XonChar\"=\"X\"\n";
 
-using Applies = std::tuple<int, int, int>;
+// Every saved setting: each field of the records built from them, in declaration order
+// (the control block's length and rate, flags, limits and framing, characters; the
+// time-outs), and what no record holds.
+std::string Snapshot(const TCustomComPort& port)
+{
+    const DCB d = port.BuildControlBlock();
+    const COMMTIMEOUTS t = port.BuildTimeouts();
+    std::ostringstream s;
+    s << d.DCBlength << ' ' << d.BaudRate << " | " << d.fBinary << d.fParity << d.fOutxCtsFlow
+      << d.fOutxDsrFlow << d.fDtrControl << d.fDsrSensitivity << d.fTXContinueOnXoff << d.fOutX << d.fInX
+      << d.fErrorChar << d.fNull << d.fRtsControl << d.fAbortOnError << ' ' << d.fDummy2 << " | "
+      << d.wReserved << ' ' << d.XonLim << ' ' << d.XoffLim << ' ' << int(d.ByteSize) << int(d.Parity)
+      << int(d.StopBits) << " |";
+    for (char c : {d.XonChar, d.XoffChar, d.ErrorChar, d.EofChar, d.EvtChar})
+        s << ' ' << int(BYTE(c));
+    s << ' ' << d.wReserved1 << " | ";
+    for (DWORD field : {t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
+                        t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant})
+        s << field << ' ';
+    s << "| " << port.Port() << ' ' << port.Buffer().OutputSize() << ' ' << port.Parity().Replace()
+      << int(port.Parity().ReplaceChar()) << ' ' << int(port.BaudRate());
+    return s.str();
+}
 
-class ComSettings : public ::testing::Test {
+void Customise(TCustomComPort& port)
+{
+    TempDir scratch;
+    TRegistry key(scratch.Write("customised.reg", kCustomised));
+    const TStoredGroups kept = port.StoredGroups();
+    port.SetStoredGroups(AllGroups());
+    port.LoadFromRegistryKey(key);
+    port.SetStoredGroups(kept);
+}
+
+class Persistence : public ::testing::Test {
 protected:
-    FakeComDevice fake;
-    CountingPort port{nullptr, &fake};
+    Persistence()
+    {
+        port.SetName("RS232");
+        loaded.SetName("RS232");
+    }
+    std::filesystem::path IniPath() const { return dir.Path() / "ports.ini"; }
+
+    TempDir dir;
+    TComPort port;
+    TComPort loaded;
 };
 
 } // namespace
 
-TEST_F(ComSettings, NewPortHasTheDocumentedDefaults)
+TEST(ComSettingsText, TextFormsParseInUpperCaseAndFallBack)
 {
-    EXPECT_EQ(port.BaudRate(), br9600);
-    EXPECT_EQ(port.CustomBaudRate(), 9600);
-    EXPECT_EQ(port.Port(), "COM1");
-    EXPECT_EQ(port.DataBits(), dbEight);
-    EXPECT_EQ(port.StopBits(), sbOneStopBit);
-    EXPECT_EQ(port.Parity().Bits(), prNone);
-    EXPECT_EQ(port.Events().ToBits(), 0x03FF);
-    EXPECT_EQ(port.SyncMethod(), smThreadSync);
-    EXPECT_EQ(port.FlowControl().FlowControl(), fcNone);
-    EXPECT_EQ(port.FlowControl().XonChar(), 17);
-    EXPECT_EQ(port.FlowControl().XoffChar(), 19);
-    const TComTimeouts& t = port.Timeouts();
-    EXPECT_EQ((std::vector<int>{t.ReadInterval(), t.ReadTotalMultiplier(), t.ReadTotalConstant(),
-                                t.WriteTotalMultiplier(), t.WriteTotalConstant()}),
-              (std::vector<int>{-1, 0, 0, 100, 1000}));
-    EXPECT_EQ(port.Buffer().InputSize(), 1024);
-    EXPECT_EQ(port.Buffer().OutputSize(), 1024);
-    EXPECT_TRUE(port.ReportRxCount());
-    EXPECT_EQ(port.EventThreadPriority(), cpNormal);
-    EXPECT_EQ(port.StoredGroups(), TStoredGroups{sgBasic});
-    EXPECT_TRUE(fake.Calls().empty());  // nothing touches the device
-}
+    for (int rate = brCustom; rate <= br256000; ++rate)
+        EXPECT_EQ(ParseBaudRate(BaudRateText(TBaudRate(rate))), rate);
+    EXPECT_EQ(std::make_tuple(ParseBaudRate("custom"), ParseBaudRate("600 "), ParseStopBits("1.5"),
+                              ParseStopBits("1,5"), ParseDataBits("5"), ParseDataBits("9")),
+              std::make_tuple(brCustom, br9600, sbOne5StopBits, sbOneStopBit, dbFive, dbEight));
+    EXPECT_EQ(std::make_tuple(ParseParity("sPaCe"), ParseParity("none\n"), ParseFlowControl("HARDWARE"),
+                              ParseFlowControl("xyz")),
+              std::make_tuple(prSpace, prNone, fcHardware, fcCustom));
+    const std::pair<std::uint8_t, const char*> written[] = {
+        {'\r', "#13"}, {' ', "#32"}, {'!', "!"}, {'#', "#"}, {'\x7f', "\x7f"}, {0x80, "#128"}, {255, "#255"}};
+    for (const auto& [c, text] : written)
+        EXPECT_EQ(CharText(c), text);
+    for (int code = 0; code < 256; ++code)
+        EXPECT_EQ(ParseChar(CharText(std::uint8_t(code))), code);
+    // Codes wrap to a byte; anything that is not a whole 32-bit number reads as #0.
+    const std::pair<const char*, int> read[] = {
+        {"AB", 'A'}, {"#", '#'}, {"#300", 44}, {"#-1", 255}, {"#+66", 'B'}, {"", 0},
+        {"#x", 0}, {"#65 ", 0}, {"#+", 0}, {"#+-5", 0}, {"#99999999999", 0}, {"##", 0}};
+    for (const auto& [text, code] : read)
+        EXPECT_EQ(ParseChar(text), code) << text;
 
-TEST_F(ComSettings, EachSetterAsksForItsOwnReapplicationOnlyOnAChange)
-{
-    port.SetBaudRate(br600);
-    port.SetCustomBaudRate(31250);
-    port.SetStopBits(sbTwoStopBits);
-    port.SetDataBits(dbSeven);
-    port.SetDiscardNull(true);
-    port.SetEventChar('\r');
-    EXPECT_EQ(port.Applies(), Applies(6, 0, 0));
-    port.SetBaudRate(br600);  // equal values ask for nothing
-    port.SetEventChar('\r');
-    port.SetEvents({evRxChar});
-    port.SetEventThreadPriority(cpHigher);
-    port.SetReportRxCount(false);
-    port.SetSyncMethod(smNone);
-    port.SetStoredGroups({sgBasic, sgBuffer});
-    EXPECT_EQ(port.Applies(), Applies(6, 0, 0));
-
-    port.Parity().SetBits(prEven);
-    port.Parity().SetCheck(true);
-    port.FlowControl().SetOutDSRFlow(true);
-    port.FlowControl().SetXonChar(1);
-    EXPECT_EQ(port.Applies(), Applies(10, 0, 0));
-    port.Timeouts().SetWriteTotalConstant(50);
-    port.Timeouts().SetReadInterval(-1);  // unchanged
-    EXPECT_EQ(port.Applies(), Applies(10, 1, 0));
-    port.Buffer().SetOutputSize(2048);
-    EXPECT_EQ(port.Applies(), Applies(10, 1, 1));
-    EXPECT_TRUE(fake.Calls().empty());  // closed: every apply only stores
-    EXPECT_EQ(port.BaudRate(), br600);
-    EXPECT_EQ(port.StoredGroups(), (TStoredGroups{sgBasic, sgBuffer}));
-}
-
-TEST_F(ComSettings, WholeObjectsAreCopiedAndAlwaysReapplied)
-{
-    TComParity parity;
-    parity.SetBits(prOdd);
-    parity.SetReplace(true);
-    parity.SetReplaceChar('?');
-    port.SetParity(parity);
-    EXPECT_EQ(port.Parity().Bits(), prOdd);
-    EXPECT_EQ(port.Parity().ReplaceChar(), '?');
-    EXPECT_EQ(port.Parity().ComPort(), &port);  // the back-reference is not copied
-    port.SetParity(parity);  // no equality test
-    TComFlowControl flow;
-    flow.SetFlowControl(fcHardware);
-    port.SetFlowControl(flow);
-    EXPECT_EQ(port.Applies(), Applies(3, 0, 0));
-    TComTimeouts timeouts;
-    timeouts.SetReadTotalConstant(7);
-    port.SetTimeouts(timeouts);
-    TComBuffer buffer;
-    buffer.SetInputSize(4096);
-    port.SetBuffer(buffer);
-    EXPECT_EQ(port.Applies(), Applies(3, 1, 1));
-    EXPECT_EQ(port.Timeouts().ReadTotalConstant(), 7);
-}
-
-TEST_F(ComSettings, CopyingBetweenClassesFailsNamingBothAndChangesNothing)
-{
-    TComBuffer buffer;
-    buffer.SetInputSize(10);
-    try {
-        port.Timeouts().Assign(buffer);
-        FAIL() << "no error";
-    } catch (const EConvertError& e) {
-        EXPECT_NE(std::string(e.what()).find("TComBuffer"), std::string::npos) << e.what();
-        EXPECT_NE(std::string(e.what()).find("TComTimeouts"), std::string::npos) << e.what();
+    EXPECT_EQ(BoolText(true) + BoolText(false), "YesNo");
+    for (auto [text, value] :
+         {std::pair{"yEs", true}, {"No", false}, {"1", false}, {"True", false}, {"yes ", false}})
+        EXPECT_EQ(ParseBool(text), value) << text;
+    const char* names[] = {"Disable", "Enable", "Handshake", "Toggle"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(RTSText(TRTSFlowControl(i)), names[i]);
+        EXPECT_EQ(std::make_pair(int(ParseRTS(names[i])), int(ParseDTR(names[i]))), std::make_pair(i, i % 3));
     }
-    EXPECT_THROW(port.Parity().Assign(port.FlowControl()), EConvertError);
-    EXPECT_EQ(port.Timeouts().WriteTotalConstant(), 1000);
-    EXPECT_EQ(port.Buffer().InputSize(), 1024);
-    EXPECT_EQ(port.Applies(), Applies(0, 0, 0));
+    EXPECT_EQ(DTRText(dtrHandshake), "Handshake");
+    EXPECT_EQ(ParseDTR("handSHAKE"), dtrHandshake);
+    EXPECT_EQ(ParseRTS("Enable "), rtsDisable);
 }
 
-TEST_F(ComSettings, FlowControlSummaryFollowsItsFourFieldsAndAppliesOnce)
+TEST(ComSettings, RecordsCarryEverySetting)
 {
+    TComPort port;
+    EXPECT_EQ(Snapshot(port), "28 9600 | 1000000000000 0 | 0 256 256 800 | 17 19 0 0 0 0 | "
+                              "4294967295 0 0 100 1000 | COM1 1024 00 7");
+    EXPECT_EQ(std::make_tuple(port.Events(), port.SyncMethod(), port.StoredGroups()),
+              std::make_tuple(AllComEvents, smThreadSync, TStoredGroups{sgBasic}));
+    Customise(port);
+    port.SetDataBits(dbFive);
+    port.SetStopBits(sbOne5StopBits);
+    port.Parity().SetCheck(false);  // Replace without Check: no error character
+    port.SetEventChar('\n');
+    EXPECT_EQ(Snapshot(port), "28 31250 | 1011211010130 0 | 0 512 512 531 | 88 147 0 0 10 0 | 5 7 6 9 8 | "
+                              "/dev/ttyUSB3 4096 163 0");
+    port.Parity().SetCheck(true);
+    EXPECT_EQ(Snapshot(port), "28 31250 | 1111211011130 0 | 0 512 512 531 | 88 147 63 0 10 0 | 5 7 6 9 8 | "
+                              "/dev/ttyUSB3 4096 163 0");
+}
+
+TEST(ComSettings, FlowControlSummaryFollowsItsFourFields)
+{
+    TComPort port;
     TComFlowControl& flow = port.FlowControl();
     flow.SetControlDTR(dtrEnable);
-    flow.SetOutDSRFlow(true);  // plays no part
-    port.controlBlock = 0;
-    flow.SetFlowControl(fcHardware);  // four fields change, one apply
-    EXPECT_EQ(port.Applies(), Applies(1, 0, 0));
-    EXPECT_EQ(flow.ControlRTS(), rtsHandshake);
-    EXPECT_TRUE(flow.OutCTSFlow());
-    EXPECT_FALSE(flow.XonXoffIn() || flow.XonXoffOut());
-    EXPECT_EQ(flow.FlowControl(), fcHardware);
-    flow.SetFlowControl(fcHardware);  // no equality test
-    EXPECT_EQ(port.Applies(), Applies(2, 0, 0));
-
-    flow.SetFlowControl(fcSoftware);
-    EXPECT_FALSE(flow.OutCTSFlow());
-    EXPECT_EQ(flow.ControlRTS(), rtsDisable);
-    EXPECT_TRUE(flow.XonXoffIn() && flow.XonXoffOut());
-    EXPECT_EQ(flow.ControlDTR(), dtrEnable);
-    EXPECT_TRUE(flow.OutDSRFlow());
-    EXPECT_EQ(flow.FlowControl(), fcSoftware);
-    flow.SetXonXoffIn(false);  // only one direction: no named scheme
-    EXPECT_EQ(flow.FlowControl(), fcCustom);
-
-    flow.SetFlowControl(fcHardware);
-    flow.SetControlRTS(rtsToggle);
-    EXPECT_EQ(flow.FlowControl(), fcCustom);
-    port.controlBlock = 0;
-    flow.SetFlowControl(fcCustom);  // leaves the fields, still applies
-    EXPECT_EQ(flow.ControlRTS(), rtsToggle);
-    EXPECT_TRUE(flow.OutCTSFlow());
-    EXPECT_EQ(port.Applies(), Applies(1, 0, 0));
+    flow.SetOutDSRFlow(true);  // neither plays a part
+    auto fields = [&] {
+        return std::make_tuple(flow.ControlRTS(), flow.OutCTSFlow(), flow.XonXoffIn(), flow.XonXoffOut());
+    };
+    const std::pair<TFlowControl, std::tuple<TRTSFlowControl, bool, bool, bool>> schemes[] = {
+        {fcHardware, {rtsHandshake, true, false, false}}, {fcSoftware, {rtsDisable, false, true, true}},
+        {fcNone, {rtsDisable, false, false, false}}};
+    for (const auto& [scheme, set] : schemes) {
+        flow.SetFlowControl(scheme);
+        EXPECT_EQ(fields(), set);
+        EXPECT_EQ(flow.FlowControl(), scheme);
+    }
+    EXPECT_EQ(std::make_pair(flow.ControlDTR(), flow.OutDSRFlow()), std::make_pair(dtrEnable, true));
+    const std::function<void()> mixed[] = {
+        [&] { flow.SetXonXoffIn(true); },  // one direction only
+        [&] { flow.SetFlowControl(fcHardware), flow.SetXonXoffOut(true); },
+        [&] { flow.SetFlowControl(fcHardware), flow.SetControlRTS(rtsToggle); }};
+    for (const auto& mix : mixed) {
+        mix();
+        EXPECT_EQ(flow.FlowControl(), fcCustom);
+    }
+    flow.SetFlowControl(fcCustom);  // leaves the fields as they are
+    EXPECT_EQ(fields(), std::make_tuple(rtsToggle, true, false, false));
 }
 
-TEST_F(ComSettings, QueueSizesAreRoundedDownToEven)
+TEST(ComSettings, QueueSizesAreRoundedDownToEvenAndWholeObjectsCopiedWithoutTheirPort)
 {
-    TComBuffer& buffer = port.Buffer();
-    buffer.SetInputSize(1025);
-    EXPECT_EQ(buffer.InputSize(), 1024);
-    EXPECT_EQ(port.bufferSizes, 1);  // the value differed from the stored one
-    buffer.SetInputSize(1024);
-    EXPECT_EQ(port.bufferSizes, 1);
-    buffer.SetInputSize(-3);
-    EXPECT_EQ(buffer.InputSize(), -3);
-    buffer.SetOutputSize(1);
-    EXPECT_EQ(buffer.OutputSize(), 0);
-    buffer.SetOutputSize(0);
-    EXPECT_EQ(buffer.OutputSize(), 0);
-    EXPECT_EQ(port.bufferSizes, 3);
+    TComBuffer buffer;
+    for (auto [set, kept] : {std::pair{1025, 1024}, {1024, 1024}, {-3, -3}, {1, 0}, {0, 0}, {7, 6}}) {
+        buffer.SetInputSize(set);
+        buffer.SetOutputSize(set);
+        EXPECT_EQ(std::make_pair(buffer.InputSize(), buffer.OutputSize()), std::make_pair(kept, kept)) << set;
+    }
+    TComPort source, target, plain;
+    Customise(source);
+    Customise(target);
+    for (TComPort* from : {&plain, &source}) {
+        target.SetParity(from->Parity());
+        target.SetFlowControl(from->FlowControl());
+        target.SetTimeouts(from->Timeouts());
+        target.SetBuffer(from->Buffer());
+        EXPECT_EQ(Snapshot(target) == Snapshot(source), from == &source);
+    }
+    EXPECT_EQ(target.Parity().ComPort(), &target);
+    EXPECT_THAT([&] { target.Timeouts().Assign(source.Buffer()); },
+                testing::ThrowsMessage<EConvertError>("Cannot assign a TComBuffer to a TComTimeouts"));
+    EXPECT_THROW(target.Parity().Assign(target.FlowControl()), EConvertError);
 }
 
-TEST(ComSettingsText, ParsingComparesInUpperCaseAndFallsBack)
+TEST_F(Persistence, EachSelectedGroupIsWrittenInItsOrderAndForm)
 {
-    EXPECT_EQ(ParseBaudRate("115200"), br115200);
-    EXPECT_EQ(ParseBaudRate("custom"), brCustom);
-    EXPECT_EQ(ParseBaudRate("600 "), br9600);
-    EXPECT_EQ(ParseBaudRate(""), br9600);
-    EXPECT_EQ(ParseBaudRate("110"), br110);
-    EXPECT_EQ(ParseStopBits("1.5"), sbOne5StopBits);
-    EXPECT_EQ(ParseStopBits("1,5"), sbOneStopBit);
-    EXPECT_EQ(ParseDataBits("5"), dbFive);
-    EXPECT_EQ(ParseDataBits("9"), dbEight);
-    EXPECT_EQ(ParseParity("sPaCe"), prSpace);
-    EXPECT_EQ(ParseParity("none\n"), prNone);
-    EXPECT_EQ(ParseFlowControl("none"), fcNone);
-    EXPECT_EQ(ParseFlowControl("xyz"), fcCustom);
-    EXPECT_EQ(ParseFlowControl("HARDWARE"), fcHardware);
+    TIniFile ini(IniPath());
+    port.SaveToIniSection(ini);
+    EXPECT_EQ(ReadFileBytes(IniPath()), "[RS232]\nPort = COM1\nBaudRate = 9600\nStopBits = 1\nDataBits = 8\n"
+                                        "Parity = None\nFlowControl = None\n");
+    std::filesystem::remove(IniPath());
+    Customise(port);
+    TRegistry key(dir.Path() / "port.reg");
+    port.SetStoredGroups(AllGroups());
+    port.SaveToRegistryKey(key);
+    EXPECT_EQ(ReadFileBytes(key.CurrentKey()), kCustomised);
+    port.SetStoredGroups({sgTimeouts});
+    port.SaveToIniSection(ini);
+    EXPECT_EQ(ReadFileBytes(IniPath()), "[RS232]\nTimeouts.ReadInterval = 5\nTimeouts.ReadTotalConstant = 6\n"
+                                        "Timeouts.ReadTotalMultiplier = 7\nTimeouts.WriteTotalConstant = 8\n"
+                                        "Timeouts.WriteTotalMultiplier = 9\n");
+}
+
+TEST_F(Persistence, IniLoadKeepsWhatIsMissingOrNoNumber)
+{
+    TIniFile ini(dir.Write("ports.ini", "[RS232]\nBaudRate=custom\nEventChar=#300\nBuffer.InputSize=1025\n"
+                                        "Buffer.OutputSize=lots\n[Other]\nStopBits=2\n"));
+    loaded.SetStoredGroups({sgBasic, sgOthers, sgBuffer});
+    loaded.SetStopBits(sbOne5StopBits);
+    loaded.SetCustomBaudRate(31250);
+    loaded.Buffer().SetOutputSize(64);
+    loaded.LoadFromIniSection(ini);
+    // A missing CustomBaudRate is 9600; other missing values stay, and so does a size that is no number.
+    EXPECT_EQ(std::make_tuple(loaded.Port(), loaded.BaudRate(), loaded.CustomBaudRate(), loaded.StopBits()),
+              std::make_tuple("COM1", brCustom, 9600, sbOne5StopBits));
+    const TComBuffer& sizes = loaded.Buffer();
+    EXPECT_EQ(std::make_tuple(int(loaded.EventChar()), sizes.InputSize(), sizes.OutputSize()),
+              std::make_tuple(44, 1024, 64));
+}
+
+TEST_F(Persistence, RegistryLoadHasNoDefaultsAndStopsAtTheFirstFailure)
+{
+    TRegistry key(dir.Write("port.reg", "REGEDIT4\n\n\"BaudRate\"=\"115200\"\n\"FlowControl\"=\"Hardware\"\n"
+                                        "\"FlowControl.ControlRTS\"=\"Enable\"\n"
+                                        "\"FlowControl.XonXoffIn\"=\"Yes\"\n"));
+    Customise(loaded);
+    loaded.SetStoredGroups({sgBasic, sgOthers, sgParity});
+    loaded.LoadFromRegistryKey(key);
+    // Missing texts read as empty; CustomBaudRate is not read once BaudRate is no longer brCustom.
+    EXPECT_EQ(std::make_tuple(loaded.Port(), loaded.BaudRate(), loaded.CustomBaudRate(), loaded.StopBits()),
+              std::make_tuple("", br115200, 31250, sbOneStopBit));
+    EXPECT_EQ(std::make_tuple(int(loaded.EventChar()), loaded.Parity().Check()), std::make_tuple(0, false));
+    EXPECT_EQ(loaded.FlowControl().FlowControl(), fcHardware);
+    // The summary is read first, then the flow values have the last word.
+    loaded.SetStoredGroups({sgBasic, sgFlowControl});
+    loaded.LoadFromRegistryKey(key);
+    const TComFlowControl& flow = loaded.FlowControl();
+    EXPECT_EQ(std::make_tuple(flow.ControlRTS(), flow.OutCTSFlow(), flow.XonXoffIn()),
+              std::make_tuple(rtsEnable, false, true));
+
+    key.WriteString("Port", "COM7");
+    key.WriteString("BaudRate", "Custom");
+    key.WriteString("StopBits", "2");
+    EXPECT_THAT([&] { loaded.LoadFromRegistryKey(key); },
+                testing::ThrowsMessage<ERegistryException>("Failed to get data for 'CustomBaudRate'"));
+    EXPECT_EQ(std::make_tuple(loaded.Port(), loaded.BaudRate(), loaded.StopBits()),
+              std::make_tuple("COM7", brCustom, sbOneStopBit));
+}
+
+TEST_F(Persistence, LoadIntoAnOpenPortReachesTheLineAtOnceUntilTheLineRefuses)
+{
+    PtyPair first, second;
+    port.SetEvents({});
+    port.SetPort(first.Path());
+    port.Open();
+    TIniFile ini(dir.Write("ports.ini", "[RS232]\nBaudRate=19200\nStopBits=2\nParity=Odd\n"));
+    port.LoadFromIniSection(ini);
+    // A pseudo-terminal forces CS8 and clears PARENB; it keeps PARODD and CSTOPB.
+    EXPECT_EQ(first.Line().OutputSpeed, 19200u);
+    EXPECT_EQ(first.Line().Attributes.c_cflag & (CSTOPB | PARODD | CMSPAR), tcflag_t(CSTOPB | PARODD));
+
+    dir.Write("ports.ini", "[RS232]\nPort=" + second.Path() + "\nBaudRate=Custom\nCustomBaudRate=31250\n");
+    port.LoadFromIniSection(ini);  // another port: closed here, opened there
+    EXPECT_EQ(second.Line().OutputSpeed, 31250u);
+    EXPECT_EQ(second.Line().Attributes.c_cflag & (CSTOPB | PARODD), tcflag_t(CSTOPB | PARODD));
+    EXPECT_EQ(port.Write("Z", 1), 1);
+    EXPECT_EQ(second.Receive(1, 500ms), "Z");
+    EXPECT_FALSE(PortIsExclusive(first.Path()));
+
+    dir.Write("ports.ini", "[RS232]\nCustomBaudRate=0\nStopBits=1\n");  // no line runs at 0 bit/s
+    EXPECT_EQ(Raised([&] { port.LoadFromIniSection(ini); }), std::make_pair(CError_SetStateFailed, EINVAL));
+    EXPECT_EQ(port.StopBits(), sbTwoStopBits);  // the load ended at the refusal
 }

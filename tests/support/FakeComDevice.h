@@ -1,115 +1,170 @@
-// A scripted TComDevice for the failure paths a real device cannot produce.
+// A scripted TComDevice for what a pseudo-terminal cannot give: refused calls, line
+// errors, modem lines and line events of every kind. Everything else is tested on a
+// pseudo-terminal through SystemComDevice().
 //
-// It records every call with its arguments, fails the calls a test names, and has
-// working manual-reset events (a thread blocked in WaitForMultipleObjects wakes when
-// another thread sets one of its events), so it can drive an event thread.
-//
-// Typical use:
-//     FakeComDevice fake;
-//     fake.Fail("SetCommTimeouts", 31);           // every later SetCommTimeouts fails, error 31
-//     TComPort port(nullptr, &fake);
-//     EXPECT_THROW(port.Open(), EComPort);
-//     EXPECT_EQ(fake.Names(), (std::vector<std::string>{"CreateFile", "SetupComm", ...}));
-//     EXPECT_EQ(fake.LastDcb().BaudRate, 600u);
-//
-// Behaviour of the calls:
-// - CreateFile returns DeviceHandle (0x1000) unless failed; CloseHandle accepts any handle.
-// - WriteFile completes at once, appending the bytes to Written() (SetWriteLimit caps the
-//   count taken, as a write time-out would). ReadFile completes at once with bytes given to
-//   QueueInput. With SetTransfersPending(true) both return ERROR_IO_PENDING instead and
-//   complete when their event is waited on, or at once on PurgeComm(PURGE_*ABORT).
-// - WaitCommEvent completes at once with the oldest mask given to PostCommEvent; with none
-//   queued it goes pending and PostCommEvent completes it from any thread. SetCommMask
-//   completes a pending wait with mask 0, as the real device does.
-// - ClearCommError reports SetCommErrors bits once (then clears them) and the input count
-//   (queued input, or SetInQueue); GetCommModemStatus reports SetModemStatus.
-// - A failed call touches nothing: no event is set or reset, no output variable written.
+// - Every call is recorded (name, handle, two numbers) and fails when scripted to; a
+//   failed call touches nothing. CreateFile gives DeviceHandle; the fake moves no bytes.
+// - Events are the system layer's own, so waits block and wake as on a real port.
+// - WaitCommEvent completes at once with the oldest mask given to PostCommEvent, or goes
+//   pending until the next one; SetCommMask completes a pending wait with mask 0.
+// - ClearCommError reports CommErrors once and InQueue; GetCommModemStatus ModemStatus.
 #pragma once
 
 #include "serial/ComDevice.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
-// One recorded call. Unused fields stay zero.
 struct FakeCall {
-    std::string Name;     // the TComDevice member, e.g. "SetCommState"
-    THandle Handle = 0;   // the device or event handle passed
-    DWORD A = 0;  // count, mask, flags, input queue size, wait time, manual reset
+    std::string Name;  // the TComDevice member, e.g. "SetCommMask"
+    THandle Handle = 0;
+    DWORD A = 0;  // mask, flags, input queue size, manual reset
     DWORD B = 0;  // output queue size, number of handles waited on, initial state
-    std::string Text;     // CreateFile's name; WriteFile's bytes
-    DCB Dcb{};            // SetCommState's record
-    COMMTIMEOUTS Timeouts{};  // SetCommTimeouts's record
 };
 
 class FakeComDevice : public TComDevice {
 public:
     static constexpr THandle DeviceHandle = 0x1000;
-    static constexpr int Always = -1;
 
-    FakeComDevice() = default;
-    ~FakeComDevice() override = default;
-    FakeComDevice(const FakeComDevice&) = delete;
-    FakeComDevice& operator=(const FakeComDevice&) = delete;
+    // `call` fails with `error` once `after` calls have passed, `times` times (-1: always).
+    void Fail(const std::string& call, DWORD error, int times = -1, int after = 0)
+    {
+        std::lock_guard lock(mutex_);
+        scripts_[call] = Script{error, times, after};
+    }
+    void PostCommEvent(DWORD mask)
+    {
+        std::lock_guard lock(mutex_);
+        if (waitOverlapped_)
+            CompleteWait(mask);
+        else
+            posted_.push_back(mask);
+    }
+    std::atomic<DWORD> CommErrors{0}, InQueue{0}, ModemStatus{0};
 
-    // --- scripting --------------------------------------------------------------------
-    // Calls of `call` fail with `error`: the first `after` calls still succeed, then
-    // `times` calls fail (Always: every one). Replaces an earlier script for `call`.
-    void Fail(const std::string& call, DWORD error, int times = Always, int after = 0);
-    void Succeed(const std::string& call);  // forget the script for `call`
-    void QueueInput(const std::string& bytes);
-    void SetInQueue(DWORD count);           // cbInQue reported when no input is queued
-    void SetCommErrors(DWORD ceBits);       // reported by the next ClearCommError
-    void SetModemStatus(DWORD msBits);
-    void SetWriteLimit(DWORD maxTaken);     // WriteFile takes at most this many bytes
-    void SetTransfersPending(bool pending);
-    // Completes the pending WaitCommEvent with `mask`, or queues it for the next one.
-    void PostCommEvent(DWORD mask);
-
-    // --- inspection -------------------------------------------------------------------
-    std::vector<FakeCall> Calls() const;
-    std::vector<std::string> Names() const;  // the call names in order
-    int Count(const std::string& call) const;
-    FakeCall Last(const std::string& call) const;  // empty FakeCall when never called
-    DCB LastDcb() const { return Last("SetCommState").Dcb; }
-    COMMTIMEOUTS LastTimeouts() const { return Last("SetCommTimeouts").Timeouts; }
-    std::string Written() const;
-    int LiveEvents() const;  // events created and not yet closed
-    bool WaitPending() const;  // a WaitCommEvent is pending
-    void ClearCalls();
-    // Blocks until `call` has been made at least `count` times in all, or the time is up.
+    std::vector<FakeCall> Calls() const
+    {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+    int Count(const std::string& call) const
+    {
+        std::lock_guard lock(mutex_);
+        return CountLocked(call);
+    }
+    FakeCall Last(const std::string& call) const  // empty when never called
+    {
+        const auto calls = Calls();
+        auto found = std::find_if(calls.rbegin(), calls.rend(), [&](auto& c) { return c.Name == call; });
+        return found == calls.rend() ? FakeCall{} : *found;
+    }
+    int LiveEvents() const
+    {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(events_.size());
+    }
+    void ClearCalls()
+    {
+        std::lock_guard lock(mutex_);
+        calls_.clear();
+    }
     bool WaitForCall(const std::string& call, int count,
-                     std::chrono::milliseconds within = std::chrono::milliseconds(1000)) const;
+                     std::chrono::milliseconds within = std::chrono::milliseconds(1000)) const
+    {
+        std::unique_lock lock(mutex_);
+        return called_.wait_for(lock, within, [&] { return CountLocked(call) >= count; });
+    }
 
-    // --- TComDevice -------------------------------------------------------------------
-    THandle CreateFile(const std::string& name) override;
-    bool CloseHandle(THandle handle) override;
-    DWORD GetLastError() override;
-    bool SetupComm(THandle device, DWORD inQueue, DWORD outQueue) override;
-    bool SetCommState(THandle device, const DCB& dcb) override;
-    bool SetCommTimeouts(THandle device, const COMMTIMEOUTS& timeouts) override;
-    bool WriteFile(THandle device, const void* buffer, DWORD count, DWORD* done,
-                   OVERLAPPED* overlapped) override;
-    bool ReadFile(THandle device, void* buffer, DWORD count, DWORD* done,
-                  OVERLAPPED* overlapped) override;
-    bool GetOverlappedResult(THandle device, OVERLAPPED* overlapped, DWORD* done,
-                             bool wait) override;
-    bool SetCommMask(THandle device, DWORD mask) override;
-    bool WaitCommEvent(THandle device, DWORD* mask, OVERLAPPED* overlapped) override;
-    bool ClearCommError(THandle device, DWORD* errors, COMSTAT* status) override;
-    bool GetCommModemStatus(THandle device, DWORD* status) override;
-    bool PurgeComm(THandle device, DWORD flags) override;
-    THandle CreateEvent(bool manualReset, bool initialState) override;
-    bool SetEvent(THandle event) override;
-    bool ResetEvent(THandle event) override;
-    DWORD WaitForSingleObject(THandle event, DWORD milliseconds) override;
-    DWORD WaitForMultipleObjects(DWORD count, const THandle* events, bool waitAll,
-                                 DWORD milliseconds) override;
+    THandle CreateFile(const std::string&) override
+    {
+        return Pass("CreateFile", 0) ? DeviceHandle : INVALID_HANDLE_VALUE;
+    }
+    bool CloseHandle(THandle handle) override
+    {
+        return Pass("CloseHandle", handle, 0, 0, [&] {
+            if (waitOverlapped_ && waitOverlapped_->hEvent == handle)
+                waitOverlapped_ = nullptr;
+            if (events_.erase(handle))
+                return SystemComDevice().CloseHandle(handle);
+            return handle == DeviceHandle || Failed(EBADF);
+        });
+    }
+    DWORD GetLastError() override { return LastError(); }
+    bool SetupComm(THandle h, DWORD in, DWORD out) override { return Pass("SetupComm", h, in, out); }
+    bool SetCommState(THandle device, const DCB&) override { return Pass("SetCommState", device); }
+    bool SetCommTimeouts(THandle h, const COMMTIMEOUTS&) override { return Pass("SetCommTimeouts", h); }
+    bool WriteFile(THandle, const void*, DWORD, DWORD*, OVERLAPPED*) override { return Failed(ENOSYS); }
+    bool ReadFile(THandle, void*, DWORD, DWORD*, OVERLAPPED*) override { return Failed(ENOSYS); }
+    bool GetOverlappedResult(THandle device, OVERLAPPED* overlapped, DWORD* done, bool wait) override
+    {
+        return Pass("GetOverlappedResult", device, wait, 0, [&] {
+            *done = static_cast<DWORD>(overlapped->InternalHigh);
+            return true;
+        });
+    }
+    bool SetCommMask(THandle device, DWORD mask) override
+    {
+        return Pass("SetCommMask", device, mask, 0, [&] {
+            posted_.clear();
+            if (waitOverlapped_)
+                CompleteWait(0);
+            return true;
+        });
+    }
+    bool WaitCommEvent(THandle device, DWORD* mask, OVERLAPPED* overlapped) override
+    {
+        return Pass("WaitCommEvent", device, 0, 0, [&] {
+            overlapped->InternalHigh = 0;
+            overlapped->Internal = 0x103;  // pending
+            SystemComDevice().ResetEvent(overlapped->hEvent);
+            waitMask_ = mask;
+            waitOverlapped_ = overlapped;
+            if (posted_.empty())
+                return Failed(ERROR_IO_PENDING);
+            CompleteWait(posted_.front());
+            posted_.pop_front();
+            return true;
+        });
+    }
+    bool ClearCommError(THandle device, DWORD* errors, COMSTAT* status) override
+    {
+        return Pass("ClearCommError", device, 0, 0, [&] {
+            *errors = CommErrors.exchange(0);
+            *status = COMSTAT{0, InQueue.load(), 0};
+            return true;
+        });
+    }
+    bool GetCommModemStatus(THandle device, DWORD* status) override
+    {
+        return Pass("GetCommModemStatus", device, 0, 0, [&] { return (*status = ModemStatus.load(), true); });
+    }
+    bool PurgeComm(THandle device, DWORD flags) override { return Pass("PurgeComm", device, flags); }
+    THandle CreateEvent(bool manualReset, bool initialState) override
+    {
+        THandle event = 0;
+        Pass("CreateEvent", 0, manualReset, initialState, [&] {
+            event = SystemComDevice().CreateEvent(manualReset, initialState);
+            return events_.insert(event).second;
+        });
+        return event;
+    }
+    bool SetEvent(THandle event) override { return SystemComDevice().SetEvent(event); }
+    bool ResetEvent(THandle event) override { return SystemComDevice().ResetEvent(event); }
+    DWORD WaitForSingleObject(THandle e, DWORD t) override { return System().WaitForSingleObject(e, t); }
+    DWORD WaitForMultipleObjects(DWORD count, const THandle* events, bool waitAll, DWORD ms) override
+    {
+        Pass("WaitForMultipleObjects", events[0], ms, count);  // the wait itself is not held up
+        return SystemComDevice().WaitForMultipleObjects(count, events, waitAll, ms);
+    }
 
 private:
     struct Script {
@@ -117,40 +172,47 @@ private:
         int times;
         int after;
     };
-    struct Event {
-        bool manual = true;
-        bool set = false;
-    };
-    // A transfer started while SetTransfersPending(true); finished when its event is waited on.
-    struct Pending {
-        OVERLAPPED* overlapped;
-        DWORD count;
-    };
-    using Lock = std::unique_lock<std::mutex>;
+    static TComDevice& System() { return SystemComDevice(); }
+    static DWORD& LastError()
+    {
+        static thread_local DWORD error = 0;
+        return error;
+    }
+    static bool Failed(DWORD error) { return (LastError() = error, false); }
 
-    // Records the call; true when the script says it fails (errno-like code stored).
-    bool Enter(Lock& lock, FakeCall call);
-    bool Fails(const std::string& name);
-    void Signal(THandle event, bool set);
-    void Complete(OVERLAPPED* overlapped, DWORD count);
-    void FinishPending(THandle event);
-    bool AnySet(DWORD count, const THandle* events, DWORD* index);
-    DWORD Wait(Lock& lock, DWORD count, const THandle* events, bool waitAll, DWORD milliseconds);
+    // Records the call; unless the script refuses it, runs `then` under the lock.
+    template <typename Then = bool (*)()>
+    bool Pass(const char* name, THandle handle, DWORD a = 0, DWORD b = 0, Then then = [] { return true; })
+    {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(FakeCall{name, handle, a, b});
+        called_.notify_all();
+        auto it = scripts_.find(name);
+        if (it == scripts_.end() || it->second.after-- > 0)
+            return then();
+        LastError() = it->second.error;
+        if (--it->second.times == 0)
+            scripts_.erase(it);
+        return false;
+    }
+    int CountLocked(const std::string& call) const
+    {
+        auto named = [&](const FakeCall& c) { return c.Name == call; };
+        return static_cast<int>(std::count_if(calls_.begin(), calls_.end(), named));
+    }
+    void CompleteWait(DWORD mask)  // under mutex_
+    {
+        *waitMask_ = mask;
+        waitOverlapped_->Internal = 0;
+        SystemComDevice().SetEvent(waitOverlapped_->hEvent);
+        waitOverlapped_ = nullptr;
+    }
 
     mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
+    mutable std::condition_variable called_;
     std::vector<FakeCall> calls_;
     std::map<std::string, Script> scripts_;
-    std::map<THandle, Event> events_;
-    std::map<THandle, Pending> pending_;  // by event handle
-    THandle nextEvent_ = 0x2000;
-    std::string input_;
-    std::string written_;
-    DWORD inQueue_ = 0;
-    DWORD errors_ = 0;
-    DWORD modem_ = 0;
-    DWORD writeLimit_ = INFINITE;
-    bool transfersPending_ = false;
+    std::set<THandle> events_;
     std::deque<DWORD> posted_;
     DWORD* waitMask_ = nullptr;
     OVERLAPPED* waitOverlapped_ = nullptr;
