@@ -7,6 +7,11 @@
 
 #include <gmock/gmock.h>
 
+#include <sched.h>
+#include <sys/resource.h>
+#include <tuple>
+#include <unistd.h>
+
 namespace {
 
 // Logs the reports and every line-event handler of the port.
@@ -140,6 +145,33 @@ TEST_F(ComEvents, CloseDuringAHandOverEndsTheDispatchButNotFromTheEventThread)
     ASSERT_TRUE(log.WaitFor(1));
     EXPECT_FALSE(port.Connected() || port.ThreadCreated());
     EXPECT_EQ(log.Entries(), (Names{"RLSD-"}));  // the close's own report; the rest is dropped
+}
+
+TEST_F(ComEvents, TheThreadRunsAtThePortsPriorityAndCloseRunsTheReportWaitingForTheMainThread)
+{
+    std::atomic<int> policy{-1}, nice{-100};
+    port.SetOnRing([&](TComponent*) {
+        policy = sched_getscheduler(0);
+        nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+        log.Add("Ring");
+    });
+    for (auto [priority, wanted, niceness] : {std::tuple{cpIdle, SCHED_IDLE, 0}, {cpLowest, SCHED_OTHER, 10}}) {
+        port.SetEventThreadPriority(priority);
+        Open(smNone);
+        fake.PostCommEvent(EV_RING);
+        ASSERT_TRUE(log.WaitFor(1, false));
+        EXPECT_EQ(policy, wanted);
+        EXPECT_TRUE(priority == cpIdle || nice == niceness);
+        port.Close();
+    }
+    Open(smThreadSync);  // nobody serves the main thread until Close waits for the thread
+    fake.ClearCalls();
+    fake.PostCommEvent(EV_RING);
+    ASSERT_TRUE(fake.WaitForCall("GetOverlappedResult", 1));  // taken: the thread hands it over
+    EXPECT_TRUE(log.Entries().empty());
+    port.Close();
+    EXPECT_EQ(log.Entries(), Names{"Ring"});
+    EXPECT_EQ(log.OnMain(), std::vector<bool>{true});
 }
 
 TEST_F(ComEvents, EachRefusedStepOfOpenLeavesThePortClosed)

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <future>
 #include <termios.h>
+#include <thread>
 
 namespace {
 
@@ -199,6 +200,45 @@ TEST_F(PtyPortTest, ReceivedAndSentBytesAreReportedOnceOnTheThreadSyncMethodChoo
         EXPECT_EQ(got, first + second);  // the count leaves the bytes in the driver for Read
         EXPECT_EQ(std::count(entries.begin(), entries.end(), "flag"), 1);
         EXPECT_EQ(log.OnMain(), std::vector<bool>(entries.size(), method != smNone));
+    }
+}
+
+TEST_F(PtyPortTest, InputNearlyFillingTheQueueIsReported)
+{
+    port.Buffer().SetInputSize(100);
+    port.SetEvents({evRx80Full});
+    port.SetOnRx80Full([&](TComponent*) { log.Add("80 %"); });
+    port.Open();
+    pty.Send(std::string(50, 'a'));
+    ASSERT_TRUE(Arrived(port, 50));
+    EXPECT_TRUE(log.Entries().empty());
+    pty.Send(std::string(40, 'b'));
+    EXPECT_TRUE(log.WaitFor(1));
+}
+
+TEST_F(PtyPortTest, ClosingWhileBytesKeepComingNeverHangs)
+{
+    port.SetReportRxCount(false);  // the handler takes what arrives
+    std::atomic<int> calls{0};
+    port.SetOnRxBuf([&](TComponent*, const void*, std::int32_t) {
+        ++calls;
+        WakeMainThread();
+    });
+    for (TSyncMethod method : {smThreadSync, smWindowSync, smNone}) {
+        port.SetSyncMethod(method);
+        port.SetEvents({evRxChar});
+        for (int round = 0; round < 3; ++round) {
+            const int before = calls;
+            port.Open();
+            std::thread sender([&] {  // single bytes, fewer than the terminal holds: never blocks
+                for (int i = 0; i < 500; ++i)
+                    pty.Send("x");
+            });
+            const bool reported = ServeMainThreadUntil([&] { return calls > before; }, Within(2000ms));
+            port.Close();  // while bytes still arrive
+            sender.join();
+            ASSERT_TRUE(reported) << int(method);
+        }
     }
 }
 

@@ -72,17 +72,3 @@ TEST_F(DrainingPort, TheTotalTimeOutCutsAWriteShortWithTheCountThatWentOut)
     EXPECT_EQ(line_.Dropped(), bytes.size() - std::size_t(written));
     EXPECT_EQ(Received().size(), std::size_t(written));
 }
-
-// The kernel's own path on a terminal without an output queue: a flush at close would
-// take back what the peer has not read yet.
-TEST(PseudoTerminalPort, CloseRightAfterTheLastWriteTakesNothingBack)
-{
-    PtyPair pty;
-    TComPort port;
-    port.SetPort(pty.Path());
-    port.Open();
-    EXPECT_EQ(port.Write("unread", 6), 6);
-    port.Close();
-    pty.ReleaseSlave();
-    EXPECT_EQ(pty.Receive(SIZE_MAX, 5s), "unread");
-}
