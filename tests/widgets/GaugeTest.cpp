@@ -119,29 +119,29 @@ TEST_F(Gauge, PercentageTextInvertsWhatItCovers)
 }
 
 // Pie clockwise from twelve, needle from the left over the dial, the gauge's own colour
-// (red) around them; the third pie and the third needle without border.
+// (red) around them; the third pie and the last needle without border, the one before it with an empty box.
 TEST_F(Gauge, PieAndNeedlePixelByPixel)
 {
     gauge->SetColor(clRed);
-    const struct { TGaugeKind kind; int width; TBorderStyle border; int percent; } shown[] = {
-        {gkPie, 12, bsSingle, 12}, {gkPie, 11, bsSingle, 35}, {gkPie, 12, bsNone, 60},
-        {gkNeedle, 15, bsSingle, 10}, {gkNeedle, 15, bsSingle, 30}, {gkNeedle, 15, bsNone, 90}};
+    const struct { TGaugeKind kind; int width; bool ring; int percent; } shown[] = {
+        {gkPie, 12, true, 12}, {gkPie, 11, true, 35}, {gkPie, 12, false, 60}, {gkNeedle, 15, true, 10},
+        {gkNeedle, 15, true, 30}, {gkNeedle, 3, true, 50}, {gkNeedle, 15, false, 90}};
     std::vector<QImage> pictures;
     for (const auto& s : shown) {
         gauge->SetKind(s.kind);
-        gauge->SetBorderStyle(s.border);
+        gauge->SetBorderStyle(s.ring ? bsSingle : bsNone);
         gauge->resize(s.width, 8);
         pictures.push_back(PictureAt(s.percent));
     }
     EXPECT_EQ(Sketch(pictures),
-              "############ ########### ooo######ooo ############### ############### oooo######ooooo\n"
-              "#oo######oo# #oo#####oo# o##..######o #ooo######oooo# #oo#######oooo# ooo#......##ooo\n"
-              "###..##..### #o#..####o# #....####### #oo#......##oo# #oo##.....##oo# oo#.........#oo\n"
-              "##...#....## ##...###### #....####### #o#........#oo# #o#.#......#oo# o#..........#oo\n"
-              "##........## ##....##### #...######## ####........#o# ##...#......#o# #............#o\n"
-              "###......### #o#.....#o# #..######### ##..###.....#o# ##....#.....#o# #..........###o\n"
-              "#oo######oo# #oo#####oo# o##########o #############o# #############o# #.......###..#o\n"
-              "############ ########### ooo######ooo ############### ############### ##############o\n");
+              "############ ########### ooo######ooo ############### ############### ### oooo######ooooo\n"
+              "#oo######oo# #oo#####oo# o##..######o #ooo######oooo# #oo#######oooo# ### ooo#......##ooo\n"
+              "###..##..### #o#..####o# #....####### #oo#......##oo# #oo##.....##oo# ### oo#.........#oo\n"
+              "##...#....## ##...###### #....####### #o#........#oo# #o#.#......#oo# ### o#..........#oo\n"
+              "##........## ##....##### #...######## ####........#o# ##...#......#o# ### #............#o\n"
+              "###......### #o#.....#o# #..######### ##..###.....#o# ##....#.....#o# ### #..........###o\n"
+              "#oo######oo# #oo#####oo# o##########o #############o# #############o# ### #.......###..#o\n"
+              "############ ########### ooo######ooo ############### ############### ### ##############o\n");
     gauge->resize(6, 1);  // a dial one pixel high is its outline only
     EXPECT_EQ(Sketch({PictureAt(50)}), "######\n");
     for (const auto& [value, whole] : std::initializer_list<std::pair<double, std::int64_t>>{
@@ -160,10 +160,10 @@ TEST_F(Gauge, ColoursFromTheValueOrThePalette)
     gauge->SetForeColor(0x00332211);
     gauge->SetBackColor(clWindow);
     const QImage empty = PictureAt(0), full = PictureAt(100);  // the parent's colour outside the disc
-    gauge->SetColor(0x00665544);
+    gauge->SetColor(clWindow);  // the value it had, and still it turns ParentColor off
     const QImage own = gauge->Picture();
     EXPECT_EQ(std::make_tuple(Rgb(empty, 2, 2), Rgb(empty, 132, 10), Rgb(full, 132, 10), Rgb(own, 2, 2)),
-              std::make_tuple(0x040506u, 0x010203u, 0x112233u, 0x445566u));
+              std::make_tuple(0x040506u, 0x010203u, 0x112233u, 0x010203u));
     EXPECT_EQ(QColorToColor(QColor(0x11, 0x22, 0x33)), 0x00332211u);
 }
 
@@ -174,9 +174,9 @@ TEST_F(Gauge, TinyGaugesOfEveryKindDrawSafely)
             gauge->resize(size);
             gauge->SetKind(kind);
             gauge->SetProgress(gauge->Progress() ? 0 : 51);
-            const QImage picture = gauge->Picture();
-            EXPECT_EQ(picture.isNull() ? QSize() : picture.size(), size.isEmpty() ? QSize() : size);
+            EXPECT_EQ(gauge->Picture().size(), size.isEmpty() ? QSize(0, 0) : size);  // or a null one
         }
+    EXPECT_EQ(TGauge().Picture().size(), QSize(100, 100));  // as a new gauge is made
 }
 
 // A setter draws the new picture at once, before any event runs, and only when what is
