@@ -174,7 +174,7 @@ TEST_F(Gauge, TinyGaugesOfEveryKindDrawSafely)
             gauge->resize(size);
             gauge->SetKind(kind);
             gauge->SetProgress(gauge->Progress() ? 0 : 51);
-            EXPECT_EQ(gauge->Picture().size(), size.isEmpty() ? QSize(0, 0) : size);  // or a null one
+            EXPECT_EQ(gauge->Picture().size(), size.isEmpty() ? QSize(0, 0) : size);  // null when empty
         }
     EXPECT_EQ(TGauge().Picture().size(), QSize(100, 100));  // as a new gauge is made
 }
