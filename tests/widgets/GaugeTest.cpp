@@ -1,6 +1,7 @@
 // The progress gauge through what it shows: its picture, the screen, and what its setters do.
 #include "widgets/GaugeMath.h"
-#include "widgets/Gauges.h"
+
+#include "GaugeTestSupport.h"
 
 #include "runtime/Exception.h"
 #include "runtime/TextLookup.h"
@@ -16,12 +17,6 @@
 #include <random>
 
 namespace {
-
-struct CountingGauge : TGauge {
-    using TGauge::TGauge;
-    void Paint() override { ++paints, TGauge::Paint(); }
-    int paints = 0;
-};
 
 unsigned Rgb(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFFu; }
 
@@ -74,8 +69,7 @@ protected:
 
 } // namespace
 
-// Every percentage, with and without the border: the bar grows from its base by the scaled
-// percentage of the inner size plus one, and covers one pixel less than that.
+// Every percentage, either border: from its base the bar covers the scaled percentage of its span, less one.
 TEST_F(Gauge, BarsGrowByTheScaledPercentage)
 {
     gauge->resize(100, 40);
@@ -231,11 +225,10 @@ TEST_F(Gauge, BoundsHoldProgressAndCrossedBoundsAreRefused)
     EXPECT_EQ(gauge->Percent(), 99);
     gauge->SetMinValue(INT_MAX);
     EXPECT_EQ(Refusal([&] { gauge->SetMaxValue(0); }), "Value must be between 2147483648 and 2147483647");
-    setenv("LANG", "pl_PL", 1);
-    InitTextLookup(TEST_LOCALE_DIR);
+    const auto use = [](const char* lang) { setenv("LANG", lang, 1), InitTextLookup(TEST_LOCALE_DIR); };
+    use("pl_PL");
     const std::string message = Refusal([&] { gauge->SetMaxValue(0); });
-    setenv("LANG", "C", 1);
-    InitTextLookup(TEST_LOCALE_DIR);
+    use("C");
     EXPECT_EQ(message, "Wartość musi leżeć poniżej 2147483647 i powyżej 2147483648");
 }
 
@@ -247,15 +240,13 @@ TEST(GaugeForm, DesignerFormSetsEveryPropertyWhileTheGaugeIsLoading)
         TStoredFormReading reading;
         ui.setupUi(&form);  // MinValue 200 arrives before MaxValue 300
     }
-    TGauge& gauge = *ui.Postep;
-    EXPECT_TRUE(gauge.Loading());
-    gauge.FinishLoading();
-    EXPECT_EQ(std::make_tuple(gauge.MinValue(), gauge.MaxValue(), gauge.Progress()),
-              std::make_tuple(200, 300, 250));
-    EXPECT_EQ(std::make_tuple(gauge.Kind(), gauge.BorderStyle(), gauge.ShowText()),
-              std::make_tuple(gkPie, bsNone, false));
-    EXPECT_EQ(std::make_pair(gauge.ForeColor(), gauge.BackColor()), std::make_pair(clRed, clBtnFace));
-    EXPECT_EQ(Refusal([&] { gauge.SetMaxValue(100); }), "Value must be between 201 and 2147483647");
+    TGauge& g = *ui.Postep;
+    EXPECT_TRUE(g.Loading());
+    g.FinishLoading();
+    EXPECT_EQ(std::tuple(g.MinValue(), g.MaxValue(), g.Progress()), std::tuple(200, 300, 250));
+    EXPECT_EQ(std::tuple(g.Kind(), g.BorderStyle(), g.ShowText(), g.ForeColor(), g.BackColor()),
+              std::tuple(gkPie, bsNone, false, clRed, clBtnFace));
+    EXPECT_EQ(Refusal([&] { g.SetMaxValue(100); }), "Value must be between 201 and 2147483647");
     EXPECT_EQ(GaugePercent(-30, 10, 0), 100);  // an inverted range a stored form leaves: 0..100 % still
 }
 
@@ -276,8 +267,7 @@ TEST(GaugeMath, ScaledMatchesExtendedPrecisionEverywhere)
 #endif
 
 
-// One application for the program. A Qt warning (a painter on an image without pixels, ...)
-// fails the test that caused it.
+// One application; a Qt warning (a painter on an image without pixels, ...) fails the test.
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
