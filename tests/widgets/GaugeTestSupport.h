@@ -1,29 +1,10 @@
-// Helpers for the gauge's tests: paint counting and pixel reading.
+// A gauge that counts its paints; the gauge benchmark uses it too.
 #pragma once
 
 #include "widgets/Gauges.h"
 
-#include <QImage>
-
-// A gauge that counts its paints.
-class CountingGauge : public TGauge {
-public:
+struct CountingGauge : TGauge {
     using TGauge::TGauge;
+    void Paint() override { ++paints, TGauge::Paint(); }
     int paints = 0;
-
-protected:
-    void Paint() override
-    {
-        ++paints;
-        TGauge::Paint();
-    }
 };
-
-// The pixel as 0xRRGGBB.
-inline unsigned Rgb(const QImage& image, int x, int y)
-{
-    return image.pixel(x, y) & 0xFFFFFFu;
-}
-
-constexpr unsigned kBlack = 0x000000;
-constexpr unsigned kWhite = 0xFFFFFF;

@@ -1,0 +1,330 @@
+// The runtime through its interfaces: texts, messages, where errors go, and the settings files as files.
+#include "runtime/Cp1250.h"
+#include "runtime/ErrorHook.h"
+#include "runtime/FileReplacement.h"
+#include "runtime/Format.h"
+#include "runtime/IniFile.h"
+#include "runtime/KeyFile.h"
+#include "runtime/Persistent.h"
+#include "runtime/RegistryKey.h"
+#include "runtime/TextLookup.h"
+
+#include "TempDir.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <libintl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// English texts unless a test asks for another language, a fresh folder, a failure's message.
+class Runtime : public ::testing::Test {
+protected:
+    void SetUp() override { UseLanguage("C"); }
+    static void UseLanguage(const char* lang)
+    {
+        setenv("LANG", lang, 1);
+        InitTextLookup(TEST_LOCALE_DIR);
+    }
+    static std::string MessageOf(const std::function<void()>& action)
+    {
+        try {
+            action();
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return "(nothing raised)";
+    }
+
+    TempDir dir;
+};
+
+// Only %d for a number and %s for a text (or their %N$ forms) are filled, and %% is one %;
+// whatever else a translation holds is kept as text, read up to its last byte and no further.
+TEST(FormatTemplate, FillsPlaceholdersOfTheirOwnTypeAndKeepsTheRestAsText)
+{
+    const std::size_t page = ::sysconf(_SC_PAGESIZE);
+    void* const map = ::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    auto* const pages = static_cast<char*>(map);
+    ASSERT_EQ(::mprotect(pages + page, page, PROT_NONE), 0);  // a pattern's copy ends at this guard
+    const auto fill = [&](std::string_view pattern, std::initializer_list<FormatArg> args) {
+        const char* start = std::copy_backward(pattern.begin(), pattern.end(), pages + page);
+        return FormatTemplate({start, pattern.size()}, args);
+    };
+    EXPECT_EQ(fill("I/O error %d%%", {32}), "I/O error 32%");
+    EXPECT_EQ(fill("'%s' %d %d %d", {std::string("Port"), -1, 2}), "'Port' -1 2 %d");
+    EXPECT_EQ(fill("%2$d z %1$d %10$s", {1, 2, 3, 4, 5, 6, 7, 8, 9, std::string("J")}), "2 z 1 J");
+    EXPECT_EQ(fill("%0$d %s: %d %n % %3$d %1$x %1000$d %.*s", {2}), "%0$d %s: 2 %n % %3$d %1$x %1000$d %.*s");
+    for (const std::string_view end : {"%", "5%", "%1", "%12", "%1$", "%%%"})
+        EXPECT_EQ(fill(end, {std::string("s")}), end == "%%%" ? "%%" : std::string(end));
+    ::munmap(pages, 2 * page);
+}
+
+TEST(Cp1250, PolishLettersRoundTripAndWhatCp1250LacksBecomesAQuestionMark)
+{
+    const std::string polish = "Zażółć gęślą jaźń ĄĆĘŁŃÓŚŹŻ";
+    EXPECT_EQ(Utf8ToCp1250(polish).substr(0, 13), "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ");
+    const std::string many = std::string(300, 'z') + polish;  // more than the converter's buffer holds
+    EXPECT_EQ(Cp1250ToUtf8(Utf8ToCp1250(many)), many);
+    EXPECT_EQ(Utf8ToCp1250("a€b x日本y bad\xC3(end"), "a\x80" "b x??y bad?(end");  // the euro sign exists
+    EXPECT_EQ(Utf8ToCp1250("cut\xE2\x82") + Cp1250ToUtf8("\x81" "A\x98"), "cut??A?");
+    EXPECT_EQ(Utf8ToCp1250(std::string("nul\0in", 6)), std::string("nul\0in", 6));
+}
+
+TEST_F(Runtime, RuntimeTextsSearchDefaultThenAddedDomains)
+{
+    UseLanguage("pl_PL");
+    EXPECT_EQ(RuntimeText("File not found"), "Nie znaleziono pliku");
+    EXPECT_STREQ(dgettext("cport", "OK"), "Dobrze");  // the set-up binds the serial component's domain
+    EXPECT_EQ(RuntimeText("OK"), "OK");  // only "cport" has it, and it is not listed yet
+    AddRuntimeTextDomain("cport");
+    AddRuntimeTextDomain("extra");  // added after the set-up, so bound as it is added
+    EXPECT_EQ(RuntimeText("OK") + " " + RuntimeText("Cancel"), "Dobrze Anuluj");
+    EXPECT_EQ(CurrentDomainText("File not found"), "Nie znaleziono pliku");
+}
+
+TEST_F(Runtime, ErrorMessagesFollowTheCodeOrNameTheClasses)
+{
+    const std::pair<int, int> byErrno[] = {{ENOENT, 2}, {ENOTDIR, 3},   {ENAMETOOLONG, 3}, {EMFILE, 4},
+                                           {ENFILE, 4}, {EACCES, 5},    {EPERM, 5},        {ENOSPC, 101},
+                                           {EIO, EIO},  {EWOULDBLOCK, 32}};
+    for (const auto& [error, code] : byErrno)
+        EXPECT_EQ(EInOutError::FromErrno(error).ErrorCode(), code) << error;
+    EXPECT_EQ(EInOutError::FromErrno(EIO).Message() + ", " + EInOutError::FromErrno(EINTR).Message() + ", " +
+                  EInOutError(4).Message() + ", " + EInOutError::FromErrno(ENOSPC).Message(),
+              "I/O error 5, I/O error 4, Too many open files, Disk full");  // errno 4, 5: the generic text
+    struct Apples : TPersistent { const char* ClassName() const override { return "Apples"; } } apples;
+    struct Pears : TPersistent { const char* ClassName() const override { return "Pears"; } } pears;
+    EXPECT_EQ(MessageOf([&] { apples.Assign(pears); }), "Cannot assign a Pears to a Apples");
+    UseLanguage("pl_PL.UTF-8");
+    EXPECT_EQ(EInOutError(2).Message(), "Nie znaleziono pliku");
+    EXPECT_EQ(EInOutError(77).Message(), "Błąd wejścia-wyjścia %s 77 %x%");  // a hostile translation
+    EXPECT_EQ(MessageOf([&] { apples.Assign(pears); }), "Nie można przypisać Apples z Pears");
+}
+
+// Errors below the GUI reach the application's handler; without one, or when it fails
+// itself, standard error.
+TEST_F(Runtime, ErrorsGoToTheApplicationsHandlerElseToStandardError)
+{
+    const auto handle = [](auto raise) { try { raise(); } catch (...) { HandleCurrentException(); } };
+    std::vector<std::string> shown;
+    SetApplicationExceptionHandler([&](const std::exception& e) { shown.push_back(e.what()); });
+    handle([] { throw EInOutError(2); });
+    handle([] { throw 42; });
+    EXPECT_EQ(shown, (std::vector<std::string>{"File not found", "Unknown error"}));
+    SetApplicationExceptionHandler([](const std::exception&) { throw std::runtime_error("no box"); });
+    ::testing::internal::CaptureStderr();
+    handle([] { throw EInOutError(2); });
+    SetApplicationExceptionHandler([](const std::exception&) { throw 42; });
+    handle([] { throw std::logic_error("bad box"); });
+    SetApplicationExceptionHandler(nullptr);
+    HandleApplicationException(std::logic_error("late"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "File not found\nno box\nbad box\nlate\n");
+}
+
+// Written through at once, so objects (and programs) on one file see each other's values;
+// names in any case; values read back as written, integers as decimal or 0x-hexadecimal.
+TEST_F(Runtime, IniFileWritesGoThroughAndReadBackAsWritten)
+{
+    const auto file = dir.Path() / "ports.ini";
+    TIniFile first(file), second(file);
+    EXPECT_EQ(first.ReadString("RS232", "Port", "COM9"), "COM9");
+    EXPECT_FALSE(std::filesystem::exists(file));  // reading creates nothing
+    first.WriteString("RS232", "Port", "COM1");
+    second.WriteInteger("RS232", "Buffer.InputSize", 2048);
+    first.WriteString("Other", "Port", "COM2");  // must not drop what the second object wrote
+    EXPECT_EQ(ReadFileBytes(file), "[RS232]\nPort = COM1\nBuffer.InputSize = 2048\n\n\n[Other]\nPort = COM2\n");
+    for (const std::string value : {"\xA3\xF3\x64\xBC \xB9=[x]", "one\ntwo", ""}) {  // CP1250, two lines, none
+        first.WriteString("rs232", "NAME", value);
+        EXPECT_EQ(second.ReadString("RS232", "Name", "-"), value);
+    }
+    TIniFile hand(dir.Write("hand.ini", "\xEF\xBB\xBF; by hand\n[RS232]\nA=0x7A12\nB=0X1f\nC=-0x10\n"
+                                        "D=-2147483648\nE=2147483648\nF=12ab\nG=0x\nH=\nJ=1x10\n"));
+    const std::pair<const char*, int> integers[] = {{"A", 31250}, {"B", 31}, {"C", -16}, {"D", INT32_MIN},
+                                                    {"E", 7}, {"F", 7}, {"G", 7}, {"H", 7}, {"I", 7}, {"J", 7}};
+    for (const auto& [key, value] : integers)
+        EXPECT_EQ(hand.ReadInteger("RS232", key, 7), value) << key;
+    hand.WriteInteger("RS232", "I", -1);  // a signed file stays signed, and its comment stays
+    EXPECT_EQ(ReadFileBytes(hand.FileName()).substr(0, 13), "\xEF\xBB\xBF; by hand\n");
+    std::string junk;  // a damaged file reads as defaults and still takes a write
+    for (int i = 1; i < 4096; ++i)
+        junk += char(i * 7919 % 256);
+    TIniFile damaged(dir.Write("junk.ini", junk + "\n[RS232\n=x\nPort\n"));
+    damaged.WriteString("RS232", "Port", damaged.ReadString("RS232", "Port", "COM4"));
+    EXPECT_EQ(damaged.ReadString("RS232", "Port", "-"), "COM4");
+}
+
+// A name or value that would not read back as written is refused, and nothing changes.
+TEST_F(Runtime, IniFileRefusesWhatItCannotHold)
+{
+    const std::string before = "[ComPort]\nPort = COM1\n";
+    TIniFile ini(dir.Write("ports.ini", before));
+    const std::string cases[][3] = {
+        {"ComPort", "Port", "COM1\nEND_OF_TEXT\nBaudRate=99"}, {"ComPort", "Port", "<<<COM1"},
+        {"ComPort", "Port", std::string("COM1\0COM2", 9)}, {"ComPort", std::string("Port\0x", 6), "COM2"},
+        {"ComPort", "Port", "CR\rinside"}, {"ComPort", "Baud=Rate", "1"}, {"ComPort", "[Other]", "1"},
+        {"ComPort", ";Port", "1"}, {"ComPort", " Port", "1"}, {"ComPort", "", "1"}, {"Com\nPort", "P", "1"},
+        {"Com]Port", "P", "1"},
+    };
+    for (const auto& [section, key, value] : cases)
+        EXPECT_EQ(MessageOf([&] { ini.WriteString(section, key, value); }),
+                  "Cannot write the file '" + ini.FileName().string() +
+                      "': the file cannot hold this name or value as it is") << key << value;
+    EXPECT_EQ(ReadFileBytes(ini.FileName()), before);
+}
+
+// A key file as a hand writes it, in the forms of an export: its values read by type, and a
+// write changes its own line only, in the file the link names, keeping mode, owner and line ends.
+TEST_F(Runtime, RegistryKeyReadsByTypeAndWritesThroughKeepingWhatAHandWrote)
+{
+    const std::string head = "REGEDIT4\r\n\r\n[Bench]\r\n; by hand\r\n\"Port\"=\"C:\\\\x \\\"y\\\"\"\r\n";
+    const std::string tail = "\"Le\"=hex(4):12,7a,00,00\r\n\"Blob\"=hex:01,02,\\\r\n  03,04\r\n"
+                             "@=\"unnamed\"\r\n\"Wide\"=hex(ffffffff):00\r\n\"Tail\"=dword:ffffffff";
+    const auto file = dir.Write("port.reg", head + "  \"Rate\" = dword:7A12  \r\n" + tail);
+    const bool given = ::geteuid() == 0 && ::chown(file.c_str(), 1234, 5678) == 0;  // root only
+    ASSERT_EQ(::chmod(file.c_str(), 02640), 0);
+    std::filesystem::create_symlink(file.filename(), dir.Path() / "link.reg");
+    TRegistry key(dir.Path() / "link.reg");
+    EXPECT_EQ(key.ReadString("PORT") + ", " + key.ReadString(""), "C:\\x \"y\", unnamed");
+    EXPECT_EQ(std::make_tuple(key.ReadInteger("rate"), key.ReadInteger("Le"), key.ReadInteger("Tail")),
+              std::make_tuple(31250, 31250, -1));
+    key.WriteInteger("Rate", -2);
+    key.WriteInteger("N", 31250);
+    EXPECT_EQ(ReadFileBytes(file), head + "\"Rate\"=dword:fffffffe\r\n" + tail + "\r\n\"N\"=dword:00007a12\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(std::make_tuple(st.st_mode & 07777, st.st_uid, st.st_gid),
+              std::make_tuple(02640u, given ? 1234u : ::getuid(), given ? 5678u : ::getgid()));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "link.reg"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);  // no temporary left
+    const std::string awkward("a\"b\\c\nd\re\0f\xA5\xB9 #;[]=", 19);
+    key.WriteString("na\"me\\", awkward);
+    EXPECT_EQ(TRegistry(file).ReadString("NA\"ME\\"), awkward);
+    EXPECT_EQ(std::make_pair(key.ValueExists("TAIL"), key.ValueExists("Tall")), std::make_pair(true, false));
+    EXPECT_EQ(MessageOf([&] { key.ReadInteger("Blob"); }), "Invalid data type for 'Blob'");
+    EXPECT_EQ(MessageOf([&] { key.ReadInteger("Wide"); }), "Invalid data type for 'Wide'");
+    EXPECT_EQ(MessageOf([&] { key.ReadString("Rate"); }), "Invalid data type for 'Rate'");
+    EXPECT_EQ(MessageOf([&] { key.ReadInteger("Port"); }), "Invalid data type for 'Port'");
+    EXPECT_EQ(MessageOf([&] { key.ReadInteger("Gone"); }), "Failed to get data for 'Gone'");
+    UseLanguage("pl_PL.UTF-8");
+    EXPECT_EQ(MessageOf([&] { key.ReadInteger("Gone"); }) + ", " + MessageOf([&] { key.ReadString("Rate"); }),
+              "Nie udało się odczytać danych 'Gone', Nieprawidłowy typ danych: Rate %s");
+    key.CloseKey();
+    EXPECT_EQ(MessageOf([&] { key.ReadString("P"); }), "Nie udało się odczytać danych 'P' (no key is open)");
+    EXPECT_EQ(MessageOf([&] { key.WriteString("P", ""); }), "Failed to set data for 'P' (no key is open)");
+}
+
+// Setting a value keeps the bytes of the lines nobody set, the line end of the line set and,
+// on a new line, the first line's; a damaged line is reported with its number and why.
+TEST(KeyFile, SettingAValueKeepsTheOtherLinesAndDamageIsReported)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"REGEDIT4\r\n\"A\"=\"1\"\r\n\"B\"=\"2\"\r\n", "REGEDIT4\r\n\"A\"=\"y\"\r\n\"B\"=\"2\"\r\n"},
+        {"REGEDIT4\r\n; note\r\r\n", "REGEDIT4\r\n; note\r\r\n\"A\"=\"y\"\r\n"},
+        {"REGEDIT4\n\"A\"=\"1\"\r\n", "REGEDIT4\n\"A\"=\"y\"\r\n"},
+        {"REGEDIT4\n\"a\"=\"1\"", "REGEDIT4\n\"A\"=\"y\""},
+        {"REGEDIT4\n\"B\"=\"1\"", "REGEDIT4\n\"B\"=\"1\"\n\"A\"=\"y\"\n"},
+        {"REGEDIT4\r\n; end\r", "REGEDIT4\r\n; end\r\n\"A\"=\"y\"\r\n"},
+        {"\"A\"=hex:01,\\\r\n 02\r\n; x\n", "\"A\"=\"y\"\r\n; x\n"},
+        {"", "REGEDIT4\n\n\"A\"=\"y\"\n"},
+        {"\"Port\"=\"COM1", "1: quoted text without its closing quote"},
+        {"REGEDIT4\n\"Port\"=\"a\\qb\"", "2: unknown escape sequence in quoted text"},
+        {"\"Port\" \"COM1\"", "1: '=' expected after the value name"},
+        {"Port=COM1", "1: unrecognised line"}, {"[one]\n[two]", "2: the file holds more than one key"},
+        {"\"Port\"=\"COM1\" x", "1: unexpected text after the value"},
+        {"\"Rate\"=dword:123456789", "1: a dword needs 1 to 8 hexadecimal digits"},
+        {"\"Port\"=COM1", "1: unknown data form"}, {"\"B\"=hex:0g", "1: malformed hexadecimal data"},
+        {"\n\"B\"=hex:01,\\\n 02,\\", "2: hexadecimal data continued past the end of the file"},
+        {"\"a\"=\"1\"\n\"A\"=\"2\"", "2: the value is given twice"},
+    };
+    for (const auto& [before, after] : cases) {
+        TKeyFileError error;
+        auto file = TKeyFile::Parse(before, error);
+        if (file)
+            file->Set({"A", TKeyDataType::String, "y", 0});
+        EXPECT_EQ(file ? file->Text() : std::to_string(error.line) + ": " + error.reason, after) << before;
+    }
+}
+
+// For both kinds: a file that cannot be read or written fails naming it and the reason, and
+// stays as it was.
+TEST_F(Runtime, SettingsFilesThatCannotBeReadOrWrittenAreNamedAndKept)
+{
+    const auto fifo = dir.Path() / "fifo";  // without a writer it must not hold the reader
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto readOnly = dir.Write("read-only", "; kept\n");
+    ::chmod(readOnly.c_str(), 0444);  // refused even where the user could write it anyway (root)
+    struct Case { std::filesystem::path file; const char* reading; const char* step; const char* writing; };
+    for (const Case& c : {Case{dir.Path(), "Is a directory", "read", "Is a directory"},
+                          Case{fifo, "Invalid argument", "read", "Invalid argument"},
+                          Case{dir.Path() / "none" / "port", nullptr, "write", "No such file or directory"},
+                          Case{readOnly, nullptr, "write", "Permission denied"}}) {
+        std::error_code none;
+        const auto before = std::filesystem::last_write_time(c.file, none);
+        const std::string file = " the file '" + c.file.string() + "': ", nothing = "(nothing raised)";
+        const std::string read = c.reading ? "read" + file + c.reading : "", write = c.step + file + c.writing;
+        TIniFile ini(c.file);
+        TRegistry key(c.file);
+        EXPECT_EQ(MessageOf([&] { ini.ReadString("S", "Port", ""); }), c.reading ? "Cannot " + read : nothing);
+        EXPECT_EQ(MessageOf([&] { key.ReadString("Port"); }),
+                  c.reading ? "Failed to get data for 'Port' (cannot " + read + ")" : nothing);
+        EXPECT_EQ(MessageOf([&] { ini.WriteString("S", "Port", "COM2"); }), "Cannot " + write);
+        EXPECT_EQ(MessageOf([&] { key.WriteString("Port", "COM2"); }),
+                  "Failed to set data for 'Port' (cannot " + write + ")");
+        EXPECT_EQ(std::filesystem::last_write_time(c.file, none), before) << c.file;
+    }
+    // As large as a settings file may be it is read (here a damaged key); one byte more, refused unread.
+    const auto big = dir.Write("big.reg", "");
+    std::filesystem::resize_file(big, 16 << 20);
+    EXPECT_EQ(MessageOf([&] { TRegistry(big).WriteString("Port", "COM2"); }),
+              "Failed to set data for 'Port' (the file '" + big.string() +
+                  "' is damaged at line 1: unrecognised line)");
+    std::filesystem::resize_file(big, (16 << 20) + 1);
+    EXPECT_EQ(MessageOf([&] { TRegistry(big).WriteString("Port", "COM2"); }),
+              "Failed to set data for 'Port' (cannot read the file '" + big.string() + "': File too large)");
+    EXPECT_EQ(std::filesystem::file_size(big), (16u << 20) + 1);
+}
+
+// Once committed, the temporary name is the file's no more: whatever has that name later
+// (another program's temporary file) stays.
+TEST_F(Runtime, CommittedReplacementLeavesItsTemporaryNameAlone)
+{
+    const auto file = dir.Write("settings", "old");
+    std::filesystem::path temporary;
+    {
+        TFileReplacement replacement;
+        ASSERT_EQ(replacement.Begin(file) + replacement.Write("new"), 0);
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+            temporary = entry.path() == file ? temporary : entry.path();
+        ASSERT_EQ(replacement.Commit(), 0);
+        dir.Write(temporary.filename(), "another's");
+    }
+    EXPECT_EQ(ReadFileBytes(file) + ReadFileBytes(temporary), "newanother's");
+}
+
+// Two programs writing one INI file and one key file at the same time keep each other's values.
+TEST_F(Runtime, TwoWritingProcessesLoseNoValue)
+{
+    const auto id = [](int writer, int i) { return "W" + std::to_string(writer) + "." + std::to_string(i); };
+    TIniFile ini(dir.Path() / "ports.ini");
+    TRegistry key(dir.Path() / "port.reg");
+    const auto writeAll = [&](int writer) {
+        for (int i = 0; i < 15; ++i)
+            ini.WriteInteger("Shared", id(writer, i), i), key.WriteInteger(id(writer, i), i);
+    };
+    const pid_t child = ::fork();
+    if (child == 0) {
+        try { writeAll(1); } catch (...) { ::_exit(1); }
+        ::_exit(0);
+    }
+    writeAll(0);
+    int status = 0;
+    EXPECT_TRUE(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    int missing = 0;
+    for (int writer = 0; writer < 2; ++writer)
+        for (int i = 0; i < 15; ++i)
+            missing += ini.ReadInteger("Shared", id(writer, i), -1) != i || key.ReadInteger(id(writer, i)) != i;
+    EXPECT_EQ(missing, 0);
+}
