@@ -118,14 +118,14 @@ std::optional<std::int32_t> ParseInteger(std::string_view text)
         base = 16;
         text.remove_prefix(2);
     }
-    std::int64_t value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    // Unsigned, so that no second sign is taken ("--5" is no number).
+    std::uint64_t magnitude = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
     if (ec != std::errc() || end != text.data() + text.size() || text.empty())
         return std::nullopt;
-    value = negative ? -value : value;
-    if (value < INT32_MIN || value > INT32_MAX)
+    if (magnitude > (negative ? 2147483648u : 2147483647u))
         return std::nullopt;
-    return std::int32_t(value);
+    return std::int32_t(negative ? -std::int64_t(magnitude) : std::int64_t(magnitude));
 }
 
 } // namespace

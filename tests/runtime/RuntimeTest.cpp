@@ -141,9 +141,9 @@ TEST_F(Runtime, IniFileWritesGoThroughAndReadBackAsWritten)
         EXPECT_EQ(second.ReadString("RS232", "Name", "-"), value);
     }
     TIniFile hand(dir.Write("hand.ini", "\xEF\xBB\xBF; by hand\n[RS232]\nA=0x7A12\nB=0X1f\nC=-0x10\n"
-                                        "D=-2147483648\nE=2147483648\nF=12ab\nG=0x\nH=\nJ=1x10\n"));
-    const std::pair<const char*, int> integers[] = {{"A", 31250}, {"B", 31}, {"C", -16}, {"D", INT32_MIN},
-                                                    {"E", 7}, {"F", 7}, {"G", 7}, {"H", 7}, {"I", 7}, {"J", 7}};
+                                        "D=-2147483648\nE=2147483648\nF=12ab\nG=0x\nH=\nJ=1x10\nK=--5\n"));
+    const std::pair<const char*, int> integers[] = {{"A", 31250}, {"B", 31}, {"C", -16}, {"D", INT32_MIN}, {"E", 7},
+                                                    {"F", 7}, {"G", 7}, {"H", 7}, {"I", 7}, {"J", 7}, {"K", 7}};
     for (const auto& [key, value] : integers)
         EXPECT_EQ(hand.ReadInteger("RS232", key, 7), value) << key;
     hand.WriteInteger("RS232", "I", -1);  // a signed file stays signed, and its comment stays
