@@ -1,5 +1,6 @@
-// The upload stream: which lines of a HEX file give which program words, the name
-// table, and the reader's line rules underneath.
+// The HEX file reader's line rules, shown at buffer sizes a file cannot choose, and
+// the stream library's own guarantees. vorn-stream's tests show which lines give
+// which words and how names are encoded.
 #include "app/UploadStream.h"
 
 #include "runtime/Exception.h"
@@ -14,18 +15,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-
-std::string StreamOf(const std::filesystem::path& hex, const TBankNames& names = {})
-{
-    std::string bytes;
-    WriteUploadStream(hex, names, [&bytes](std::uint8_t b) { bytes += char(b); });
-    return bytes;
-}
-
-std::string Word(unsigned a, unsigned b, unsigned c, unsigned d)
-{
-    return {char(a), char(b), char(c), char(d)};
-}
 
 // Every line, asking the at-end test twice each time: asking must not move the reader.
 Lines ReadLines(const std::filesystem::path& path, std::size_t bufferSize)
@@ -46,66 +35,6 @@ bool CanLock(const std::filesystem::path& path, int how)
 }
 
 } // namespace
-
-TEST(UploadStream, LinesLongerThanTwelveCharactersGiveTheirCharactersTenToSeventeen)
-{
-    const std::pair<std::string, std::string> lines[] = {
-        {"123456789ABC", ""},                       // 12 characters: not taken
-        {":0100000012AB", Word(0x12, 0xAB, 0, 0)},  // 13: taken, positions past the end count 0
-        {":0100000012AB3", Word(0x12, 0xAB, 0x30, 0)},
-        {":00000001FF", ""},
-        {":020000040800F2", Word(0x08, 0x00, 0xF2, 0)},
-        {":10010000214601360121470136007EFE09D2190140", Word(0x21, 0x46, 0x01, 0x36)},
-        {"  :10010000214601360121470136007EFE09D2190140", Word(0x00, 0x21, 0x46, 0x01)},  // blanks shift it
-        {":0400000089ABCDEF", Word(0x89, 0xAB, 0xCD, 0xEF)}, {":04000000dEaDbEeF", Word(0xDE, 0xAD, 0xBE, 0xEF)},
-        // Any other character counts 0: the digits' neighbours, letters past F, high bytes, NUL.
-        {"         G77g/:@`", Word(0x07, 0x70, 0, 0)},
-        {std::string(9, '\0') + "\xC1\xE6" + std::string(1, '\0') + "5\x01" "2\t4", Word(0, 0x05, 0x02, 0x04)},
-        {":04000000DEADBEEF" + std::string(1000, 'Z'), Word(0xDE, 0xAD, 0xBE, 0xEF)},
-    };
-    std::string text, words;
-    for (const auto& [line, word] : lines) {
-        text += line + "\n";
-        words += word;
-    }
-    TempDir dir;
-    const std::string names(128, '\xFF');
-    EXPECT_EQ(StreamOf(dir.Write("lf.hex", text)), words + names);
-    // Line ends, and what follows a Ctrl-Z, change nothing.
-    for (const char* end : {"\r\n", "\r"}) {
-        std::string other;
-        for (const auto& line : lines)
-            other += line.first + end;
-        EXPECT_EQ(StreamOf(dir.Write("p.hex", other + "\x1A:0400000001020304\n")), words + names) << end;
-    }
-    const std::pair<std::string_view, int> pairs[] = {{"cE", 0xCE}, {"G7", 7}, {"F", 0xF0}, {"", 0}};
-    for (const auto& [pair, value] : pairs)
-        EXPECT_EQ(HexPairToByte(pair), value) << pair;
-}
-
-TEST(UploadStream, NamesFollowInCp1250CutToSixteenCharactersAndPadded)
-{
-    std::string euros;  // three bytes of UTF-8 each, one of CP1250
-    for (int i = 0; i < 15; ++i)
-        euros += "€";
-    const std::pair<std::string, std::string> names[] = {
-        {"Prog", "Prog"}, {"", std::string(16, '\xFF')}, {" ", ""},  // a blank is a name
-        {"ABCDEFGHIJKLMNOPQRST", "ABCDEFGHIJKLMNOP"},
-        // 17 characters in 26 bytes: the 17th character, not the 17th byte, is dropped.
-        {"Zażółć gęślą jaźń", "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F"},
-        // What CP1250 lacks, and each byte that is no UTF-8, is one '?' and one character.
-        {"A日B\xFF" "C\xC5", "A?B?C?"}, {"€\xC5" + euros, "\x80?" + std::string(14, '\x80')},
-        {"", std::string(16, '\xFF')},
-    };
-    TBankNames bank;
-    std::string table;
-    for (std::size_t i = 0; i < BankCount; ++i) {
-        bank[i] = names[i].first;
-        table += names[i].second + std::string(BankNameLength - names[i].second.size(), ' ');
-    }
-    TempDir dir;
-    EXPECT_EQ(StreamOf(dir.Write("p.hex", ":0400000001020304\n"), bank), Word(1, 2, 3, 4) + table);
-}
 
 TEST(HexFileReader, LineEndsCtrlZAndOrdinaryBytesAtEveryBufferBoundary)
 {
@@ -182,4 +111,9 @@ TEST(HexFileReader, SharesTheFileWhileOpenAndReadsItAgainWhenReopened)
     EXPECT_THROW(WriteUploadStream(path, {}, [](std::uint8_t) { throw std::runtime_error("port"); }),
                  std::runtime_error);
     EXPECT_TRUE(CanLock(path, LOCK_EX));
+
+    // A lone hex pair follows the same digit rule; a missing digit counts 0 too.
+    const std::pair<std::string_view, int> pairs[] = {{"cE", 0xCE}, {"G7", 7}, {"F", 0xF0}, {"", 0}};
+    for (const auto& [pair, value] : pairs)
+        EXPECT_EQ(HexPairToByte(pair), value) << pair;
 }
