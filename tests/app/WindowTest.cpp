@@ -5,6 +5,7 @@
 #include "app/Vornver2unit.h"
 #include "runtime/ErrorHook.h"
 #include "runtime/StopSignals.h"
+#include "runtime/TextLookup.h"
 #include "PtyPair.h"
 #include "TempDir.h"
 
@@ -71,15 +72,12 @@ private:
     std::function<void()> seen_;
 };
 
+// `count` program lines of a distinct word each.
 std::string HexLines(std::size_t count)
 {
     std::string text;
-    char line[48];
-    for (std::size_t i = 0; i < count; ++i) {
-        std::snprintf(line, sizeof line, ":04%04X0012%02XAB%02X00\n", unsigned(i * 4 & 0xFFFF), unsigned(i & 0xFF),
-                      unsigned(i >> 8 & 0xFF));
-        text += line;
-    }
+    for (std::size_t i = 0; i < count; ++i)
+        text += ":04000000" + std::to_string(10000000 + i) + "\n";
     return text;
 }
 
@@ -88,52 +86,36 @@ std::string HexLines(std::size_t count)
 TEST(Window, LaidOutAsStoredFixedInSizeAndCentred)
 {
     TForm1 form;
-    const QColor red(255, 0, 0), green(0, 128, 0), none;
-    // Labels keep their place and size themselves to their text.
-    const auto label = [](QLabel* l, int x, int y) { return QRect(QPoint(x, y), l->sizeHint()); };
-    const struct {
-        QWidget* widget;
-        QRect geometry;
-        QString text;
-        QColor colour;
-    } controls[] = {
-        {form.Open, {232, 32, 89, 22}, "Otwórz", none}, {form.Send, {232, 267, 89, 22}, "Wyślij", none},
-        {form.File_name, {16, 32, 209, 21}, "", none},  {form.Bevel1, {16, 64, 209, 225}, "", none},
-        {form.Postep, {56, 304, 265, 20}, "", none},    {form.StatusBar, {0, 333, 335, 19}, "", none},
-        {form.Label1, label(form.Label1, 16, 16), "Nazwa pliku danych:", red},
-        {form.Label10, label(form.Label10, 16, 306), "Postęp:", red},
-        {form.Label11, label(form.Label11, 20, 68), "Nazwy programów:", green},
-        {form.Label12, label(form.Label12, 288, 8), "ver. 1.0", none},
-    };
-    for (const auto& c : controls) {
-        const QString name = c.widget->objectName();
-        EXPECT_EQ(c.widget->geometry(), c.geometry) << name.toStdString();
-        EXPECT_EQ(c.widget->property("text").toString(), c.text) << name.toStdString();
-        if (c.colour.isValid()) {
-            EXPECT_EQ(c.widget->palette().color(QPalette::WindowText), c.colour) << name.toStdString();
-        }
-        EXPECT_EQ(c.widget->font().bold(), QStringList({"Open", "Send", "Label1", "Label11"}).contains(name))
-            << name.toStdString();
+    // Each control as "name x,y size text colour [bold]"; labels size themselves to their text.
+    QString shown;
+    for (const auto* w : form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->isWindow())
+            continue;  // the Open dialog
+        const auto* label = qobject_cast<const QLabel*>(w);
+        const auto* edit = qobject_cast<const QLineEdit*>(w);
+        shown += QString("%1 %2,%3 %4 %5 %6%7\n").arg(w->objectName()).arg(w->x()).arg(w->y())
+                     .arg(label && w->size() == label->sizeHint() ? "fits" : QString("%1x%2").arg(w->width()).arg(w->height()))
+                     .arg(edit ? QString::number(edit->maxLength()) : w->property("text").toString())
+                     .arg(w->palette().color(QPalette::WindowText).name(), w->font().bold() ? " bold" : "");
     }
-    QLineEdit* banks[] = {form.Bank1, form.Bank2, form.Bank3, form.Bank4, form.Bank5, form.Bank6, form.Bank7, form.Bank8};
-    QLabel* labels[] = {form.Label2, form.Label3, form.Label4, form.Label5,
-                        form.Label6, form.Label7, form.Label8, form.Label9};
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(banks[i]->geometry(), QRect(64, 88 + 24 * i, 105, 21));
-        EXPECT_EQ(banks[i]->maxLength(), 16);
-        EXPECT_EQ(labels[i]->geometry(), label(labels[i], 24, 92 + 24 * i));
-        EXPECT_EQ(labels[i]->text(), QString("Prog.%1:").arg(i + 1));
-        EXPECT_EQ(labels[i]->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-    }
-    EXPECT_EQ(form.windowTitle(), "Vorn...");
-    EXPECT_EQ(form.font().family() + " " + QString::number(form.font().pointSize()), "MS Sans Serif 8");
+    QString expected = "Bevel1 16,64 209x225  #000000\nOpen 232,32 89x22 Otwórz #000000 bold\n"
+                       "Send 232,267 89x22 Wyślij #000000 bold\nFile_name 16,32 209x21 32767 #000000\n"
+                       "Label1 16,16 fits Nazwa pliku danych: #ff0000 bold\n";
+    for (int i = 0; i < 8; ++i)
+        expected += QString("Bank%1 64,%2 105x21 16 #000000\n").arg(i + 1).arg(88 + 24 * i);
+    for (int i = 0; i < 8; ++i)
+        expected += QString("Label%1 24,%2 fits Prog.%3: #0000ff\n").arg(i + 2).arg(92 + 24 * i).arg(i + 1);
+    EXPECT_EQ(shown, expected + "Postep 56,304 265x20  #000000\nLabel10 16,306 fits Postęp: #ff0000\n"
+                                "Label11 20,68 fits Nazwy programów: #008000 bold\nStatusBar 0,333 335x19  #000000\n"
+                                "Label12 288,8 fits ver. 1.0 #000000\n");
+    EXPECT_EQ(form.windowTitle() + " " + form.font().family() + " " + QString::number(form.font().pointSize()),
+              "Vorn... MS Sans Serif 8");
     EXPECT_FALSE(form.Open->autoDefault() || form.Send->autoDefault());
-    EXPECT_EQ(form.size(), QSize(335, 352));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_EQ(form.minimumSize(), QSize(335, 352));
+    EXPECT_EQ(form.maximumSize(), QSize(335, 352));
     EXPECT_EQ(form.pos(), QGuiApplication::primaryScreen()->availableGeometry().center() - form.rect().center());
     EXPECT_FALSE(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_TRUE(form.windowFlags() & Qt::WindowCloseButtonHint);
-
     // Tab goes from the buttons to the file name and down the names; nothing else takes focus.
     std::vector<QWidget*> chain;
     for (QWidget* at = form.Open; chain.size() < 12; at = at->nextInFocusChain())
@@ -142,33 +124,21 @@ TEST(Window, LaidOutAsStoredFixedInSizeAndCentred)
     EXPECT_EQ(chain, std::vector<QWidget*>({form.Open, form.Send, form.File_name, form.Bank1, form.Bank2, form.Bank3,
                                             form.Bank4, form.Bank5, form.Bank6, form.Bank7, form.Bank8, form.Open}));
 
-    EXPECT_EQ(form.Postep->MaxValue(), 102);
-    EXPECT_FALSE(form.Postep->Loading() || form.StatusBar->isSizeGripEnabled());
     const TComPort& port = form.RS232;
-    EXPECT_FALSE(port.Connected() || port.Loading());
-    EXPECT_EQ(port.Port(), "COM1");
-    EXPECT_EQ(port.FlowControl().ControlDTR(), dtrDisable);
-    EXPECT_EQ(port.FlowControl().ControlRTS(), rtsDisable);
-    EXPECT_EQ(port.SyncMethod(), smNone);
-    EXPECT_EQ(EventsToMask(port.Events()), 0x5E7u);
+    EXPECT_FALSE(port.Connected() || port.Loading() || form.Postep->Loading());
+    EXPECT_EQ(std::tuple(port.Port(), port.FlowControl().ControlDTR(), port.FlowControl().ControlRTS(), port.SyncMethod(),
+                         EventsToMask(port.Events())),
+              std::tuple(std::string("COM1"), dtrDisable, rtsDisable, smNone, DWORD(0x5E7)));
 }
 
-TEST(Window, BoxesShowOneOkButtonAndCopyTheirText)
+TEST(Window, TheTopLevelBoxAddsAFullStopAfterALastCharacterThatSortsAboveIt)
 {
     QString shown, copied;
     DescribeNextBox(shown, copied);
-    ShowErrorBox(nullptr, "Plik o podanej nazwie nie istnieje!");
-    EXPECT_EQ(shown, "Error|Plik o podanej nazwie nie istnieje!|stop|OK default escape");
-    const QString rule(27, '-');
-    EXPECT_EQ(copied, QStringList({rule, "Error", rule, "Plik o podanej nazwie nie istnieje!", rule, "OK   ", rule, ""})
-                          .join("\r\n"));
-    // The top-level box adds a full stop after a last character that sorts above it.
-    DescribeNextBox(shown, copied);
     ShowTopLevelErrorBox(nullptr, "File not found");
     EXPECT_EQ(shown, "Vorn transmitter|File not found.|stop|OK default escape");
-    const std::pair<std::string, std::string> stops[] = {
-        {"code (2)", "code (2)"}, {"Done.", "Done."}, {"Nie!", "Nie!"}, {"a-", "a-"}, {"a/", "a/."},
-        {"zażółć", "zażółć."}, {"", ""}};
+    const std::pair<std::string, std::string> stops[] = {{"code (2)", "code (2)"}, {"Done.", "Done."}, {"Nie!", "Nie!"},
+                                                         {"a-", "a-"}, {"a/", "a/."}, {"zażółć", "zażółć."}, {"", ""}};
     for (const auto& [message, text] : stops)
         EXPECT_EQ(WithFullStop(message), text);
 }
@@ -179,10 +149,10 @@ TEST(Window, OpenPutsTheChosenPathInTheFileNameAndMakesItsFolderCurrent)
     const QString start = QDir::currentPath();
     const auto file = dir.Write("program.hex", ":00000001FF\n");
     TForm1 form;
-    form.File_name->setText("typed by hand");
     WhenModal([&](QWidget* modal) {
         EXPECT_EQ(modal, form.OpenHEX);
         EXPECT_EQ(form.OpenHEX->nameFilters(), QStringList{"Intel HEX file (*.hex)"});
+        EXPECT_EQ(form.OpenHEX->fileMode(), QFileDialog::AnyFile);  // a new name is taken as it is
         form.OpenHEX->selectFile(QString::fromStdString(file.string()));
         static_cast<QDialog*>(form.OpenHEX)->accept();
     });
@@ -190,25 +160,17 @@ TEST(Window, OpenPutsTheChosenPathInTheFileNameAndMakesItsFolderCurrent)
     EXPECT_EQ(form.File_name->text().toStdString(), file.string());
     EXPECT_EQ(QDir::currentPath().toStdString(), dir.Path().string());
 
-    // Cancelling keeps what is there; the dialog sits in the middle, a third from the top.
+    // Cancelling keeps the name; the dialog starts at the last file, in the middle, a third from the top.
     form.File_name->setText("kept");
     WhenModal([&](QWidget*) {
         const QRect monitor = QGuiApplication::primaryScreen()->geometry();
         const QSize size = form.OpenHEX->size();
         EXPECT_EQ(form.OpenHEX->pos(), QPoint((monitor.width() - size.width()) / 2, (monitor.height() - size.height()) / 3));
+        EXPECT_EQ(form.OpenHEX->selectedFiles().value(0).toStdString(), file.string());
         form.OpenHEX->reject();
     });
     form.Open->click();
     EXPECT_EQ(form.File_name->text(), "kept");
-
-    // A name that matches no file is taken as it is.
-    WhenModal([&](QWidget*) {
-        EXPECT_EQ(form.OpenHEX->selectedFiles().value(0).toStdString(), file.string());
-        form.OpenHEX->findChild<QLineEdit*>("fileNameEdit")->setText("not-there");
-        static_cast<QDialog*>(form.OpenHEX)->accept();
-    });
-    form.Open->click();
-    EXPECT_EQ(form.File_name->text().toStdString(), (dir.Path() / "not-there").string());
     QDir::setCurrent(start);
 }
 
@@ -282,10 +244,9 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedraw)
     EXPECT_EQ(reader.Bytes(), expected);
     EXPECT_TRUE(errors_.empty());
     ExpectRestingState();
-    const PtyLine line = pty_.Line();
+    const PtyLine line = pty_.Line();  // 600 bit/s, 8N1, no flow control
     EXPECT_EQ(line.OutputSpeed, 600u);
-    EXPECT_EQ(line.Attributes.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
-    EXPECT_EQ(line.Attributes.c_iflag & (IXON | IXOFF), 0u);
+    EXPECT_EQ((line.Attributes.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS)) | (line.Attributes.c_iflag & (IXON | IXOFF)), CS8);
 
     // One paint a whole percent while the loop stood still, Send disabled, then back to 0.
     ASSERT_GE(painted.size(), 100u);
@@ -310,6 +271,8 @@ TEST_F(WindowUpload, AMissingFileShowsTheErrorBoxAndOtherErrorsReachTheTopLevelH
     DescribeNextBox(shown, copied);
     form_.Send->click();
     EXPECT_EQ(shown, QString("Error|") + MissingFileText + "|stop|OK default escape");
+    const QString rule(27, '-');
+    EXPECT_EQ(copied, QStringList({rule, "Error", rule, MissingFileText, rule, "OK   ", rule, ""}).join("\r\n"));
     EXPECT_EQ(form_.RS232.BaudRate(), br600);
     EXPECT_TRUE(errors_.empty());
     ExpectRestingState();
@@ -362,4 +325,14 @@ TEST_F(WindowUpload, AStopSignalReleasesThePortAndEndsTheProgram)
                           " bytes were sent\n");
     EXPECT_LT(received.size(), expected.size() / 2);
     EXPECT_EQ(received, expected.substr(0, received.size()));
+}
+
+// One QApplication for the whole program, made before any widget.
+int main(int argc, char* argv[])
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    InitTextLookup();
+    InitComErrorMessages();
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
 }

@@ -14,15 +14,6 @@ extern char** environ;
 
 namespace {
 
-std::vector<char*> Pointers(std::vector<std::string>& texts)
-{
-    std::vector<char*> pointers;
-    for (auto& t : texts)
-        pointers.push_back(t.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 int RemainingMs(std::chrono::steady_clock::time_point deadline)
 {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -31,15 +22,8 @@ int RemainingMs(std::chrono::steady_clock::time_point deadline)
 
 }  // namespace
 
-ChildProcess::ChildProcess(std::vector<std::string> argv, const EnvChanges& env, bool withStderr)
+ChildProcess::ChildProcess(std::vector<std::string> argv, bool withStderr)
 {
-    std::vector<std::string> envTexts;
-    for (char** e = environ; *e; ++e)
-        if (const std::string entry = *e; !env.contains(entry.substr(0, entry.find('='))))
-            envTexts.push_back(entry);
-    for (const auto& [name, value] : env)
-        if (value)
-            envTexts.push_back(name + "=" + *value);
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         throw std::system_error(errno, std::generic_category(), "pipe2");
@@ -49,8 +33,11 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, const EnvChanges& env,
     if (withStderr)
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);  // a test's pseudo-terminals among them
-    const int error = ::posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, Pointers(argv).data(),
-                                    Pointers(envTexts).data());
+    std::vector<char*> args;
+    for (auto& arg : argv)
+        args.push_back(arg.data());
+    args.push_back(nullptr);
+    const int error = ::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     out_ = pipeFds[0];
@@ -104,11 +91,11 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout)
     return status_;
 }
 
-std::optional<int> RunProgram(const std::vector<std::string>& argv, const EnvChanges& env,
-                              std::chrono::milliseconds timeout, std::string* output, bool withStderr)
+std::optional<int> RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
+                              std::string* output, bool withStderr)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    ChildProcess child(argv, env, withStderr);
+    ChildProcess child(argv, withStderr);
     std::string text = child.Read({}, timeout);
     if (output)
         *output = std::move(text);

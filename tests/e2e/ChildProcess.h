@@ -1,11 +1,11 @@
 // A program started by a test, its standard output (and error, when asked) on a
 // pipe the test reads. Every wait has a deadline; the destructor kills and reaps.
+// It inherits the test's environment: `/usr/bin/env` in front changes it.
 #pragma once
 
 #include <sys/types.h>
 
 #include <chrono>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,12 +13,9 @@
 
 using namespace std::chrono_literals;
 
-// Environment changes for a child: a value sets the variable, nullopt removes it.
-using EnvChanges = std::map<std::string, std::optional<std::string>>;
-
 class ChildProcess {
 public:
-    explicit ChildProcess(std::vector<std::string> argv, const EnvChanges& env = {}, bool withStderr = false);
+    explicit ChildProcess(std::vector<std::string> argv, bool withStderr = false);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -40,6 +37,5 @@ private:
 };
 
 // Runs a program to its end: its exit code (as Wait), its output in `output` when given.
-std::optional<int> RunProgram(const std::vector<std::string>& argv, const EnvChanges& env,
-                              std::chrono::milliseconds timeout, std::string* output = nullptr,
-                              bool withStderr = false);
+std::optional<int> RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
+                              std::string* output = nullptr, bool withStderr = false);

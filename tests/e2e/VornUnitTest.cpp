@@ -124,7 +124,7 @@ TEST(VornUnit, RefusesBadArgumentsAndAnUnwritableFileWithoutNamingAPort)
                                        {{"-o", (dir.Path() / "no" / "such.bin").string()}, 1}}) {
         std::vector<std::string> argv{VORN_UNIT_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
-        EXPECT_EQ(RunProgram(argv, {}, 5s, &out), status);
+        EXPECT_EQ(RunProgram(argv, 5s, &out), status);
         EXPECT_EQ(out, "");
     }
 }
