@@ -19,19 +19,18 @@
 
 namespace {
 
-// The transmitter's end: the port opened exclusively, as a real transmitter opens it.
-struct Transmitter {
+// The transmitter's end, opened exclusively as a real transmitter opens it.
+struct Transmitter : TComPort {
     explicit Transmitter(const std::string& path, std::int32_t rate = 600, TStopBits stopBits = sbOneStopBit)
     {
-        port.SetPort(path);
-        port.SetBaudRate(brCustom);
-        port.SetCustomBaudRate(rate);
-        port.SetStopBits(stopBits);
-        port.SetSyncMethod(smNone);
-        port.Open();
+        SetPort(path);
+        SetBaudRate(brCustom);
+        SetCustomBaudRate(rate);
+        SetStopBits(stopBits);
+        SetSyncMethod(smNone);
+        Open();
     }
-    void Send(std::string_view bytes) { EXPECT_EQ(port.Write(bytes.data(), std::int32_t(bytes.size())), bytes.size()); }
-    TComPort port;
+    void Send(std::string_view bytes) { EXPECT_EQ(Write(bytes.data(), std::int32_t(bytes.size())), bytes.size()); }
 };
 
 std::string Entry(std::string text)
@@ -39,25 +38,16 @@ std::string Entry(std::string text)
     return text.append(16 - text.size(), ' ');
 }
 
-// Names in CP1250, and how the unit shows them: decoded, pad spaces dropped, a table
-// entry of 0xFF alone empty, control characters escaped so they cannot drive the terminal.
+// Names in CP1250, and as the unit shows them: decoded, pad spaces dropped, 0xFF alone
+// empty, control characters escaped so that they cannot drive the terminal.
 const std::string Names = Entry("Bass") + Entry("Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9") + std::string(16, '\xFF') +
                           Entry(" ") + Entry(std::string("a\x1B[2Jb\x7F\0x", 9)) + std::string(15, '\xFF') + " " +
                           Entry("  lead") + Entry("1234567890123456");
 const std::string NameLines = "  Prog.1: Bass\n  Prog.2: Zażółć gęślą\n  Prog.3:\n  Prog.4:\n"
                               "  Prog.5: a\\x1B[2Jb\\x7F\\x00x\n  Prog.6: ˙˙˙˙˙˙˙˙˙˙˙˙˙˙˙\n  Prog.7:   lead\n"
                               "  Prog.8: 1234567890123456\n";
-
 // Bytes a cooked line would change or swallow: LF, CR, Ctrl-C, Ctrl-Z, XOFF, XON, 0xFF.
 const std::string Words = std::string("\x0C\x94\x5C\x00\x0A\x0D\x03\x1A\x13\x11\xFF\x00", 12);
-
-// Processor time the program has used, in nanoseconds.
-long long CpuTime(pid_t pid)
-{
-    long long ns = 0;
-    std::ifstream("/proc/" + std::to_string(pid) + "/schedstat") >> ns;
-    return ns;
-}
 
 }  // namespace
 
@@ -69,6 +59,10 @@ TEST(VornUnit, ReportsEachUploadAndKeepsOnlyTheLastOnesBytes)
     const std::string first = unit.Read("\n", 5s);
     ASSERT_EQ(first.rfind("COM1_DEVICE=/dev/pts/", 0), 0u) << first;
     const std::string port = first.substr(12, first.size() - 13);
+    const auto report = [&](int n, const std::string& counts) {
+        const std::string end = "end of upload " + std::to_string(n) + "\n";
+        EXPECT_EQ(unit.Read(end, 10s), counts + "\n" + NameLines + saved + end);
+    };
 
     // A long write that the port's close follows at once loses no byte.
     std::mt19937 random(9);
@@ -76,34 +70,35 @@ TEST(VornUnit, ReportsEachUploadAndKeepsOnlyTheLastOnesBytes)
     for (char& c : stream)
         c = static_cast<char>(random());
     Transmitter(port).Send(stream + Names);
-    EXPECT_EQ(unit.Read("end of upload 1\n", 20s), "line: 600 bit/s, 8 data bits, no parity, 1 stop bit\n"
-                                                   "upload 1 ended (port closed): 65664 bytes, 16384 program words\n" +
-                                                       NameLines + saved + "end of upload 1\n");
+    report(1, "line: 600 bit/s, 8 data bits, no parity, 1 stop bit\n"
+              "upload 1 ended (port closed): 65664 bytes, 16384 program words");
     EXPECT_EQ(ReadFileBytes(received), stream + Names);
     {
         // A quiet second ends an upload; the port, still open, carries the next at another rate.
         Transmitter transmitter(port);
         transmitter.Send(Words + Names);
-        EXPECT_EQ(unit.Read("end of upload 2\n", 5s), "upload 2 ended (line quiet for 1 s): 140 bytes, 3 program words\n" +
-                                                          NameLines + saved + "end of upload 2\n");
-        transmitter.port.SetCustomBaudRate(31250);
+        report(2, "upload 2 ended (line quiet for 1 s): 140 bytes, 3 program words");
+        transmitter.SetCustomBaudRate(31250);
         transmitter.Send(Words + Names);
     }
-    EXPECT_EQ(unit.Read("end of upload 3\n", 10s), "line: 31250 bit/s, 8 data bits, no parity, 1 stop bit\n"
-                                                   "upload 3 ended (port closed): 140 bytes, 3 program words\n" +
-                                                       NameLines + saved + "end of upload 3\n");
+    report(3, "line: 31250 bit/s, 8 data bits, no parity, 1 stop bit\n"
+              "upload 3 ended (port closed): 140 bytes, 3 program words");
     EXPECT_EQ(ReadFileBytes(received), Words + Names);  // shorter than the last: replaced, not written over
 
     Transmitter{port};  // an open and close with nothing sent is no upload
     Transmitter(port, 600, sbTwoStopBits).Send("\x01\x02\x03\x04\x05" + Names);
-    EXPECT_EQ(unit.Read("end of upload 4\n", 10s), "line: 600 bit/s, 8 data bits, no parity, 2 stop bits\n"
-                                                   "upload 4 ended (port closed): 133 bytes, 1 program word and 1 stray byte\n" +
-                                                       NameLines + saved + "end of upload 4\n");
+    report(4, "line: 600 bit/s, 8 data bits, no parity, 2 stop bits\n"
+              "upload 4 ended (port closed): 133 bytes, 1 program word and 1 stray byte");
 
     // Between uploads the unit waits without using the processor: no poll spins on the hang-up.
-    const long long before = CpuTime(unit.Pid());
+    const auto cpuTime = [&] {
+        long long ns = 0;
+        std::ifstream("/proc/" + std::to_string(unit.Pid()) + "/schedstat") >> ns;
+        return ns;
+    };
+    const long long before = cpuTime();
     std::this_thread::sleep_for(500ms);
-    EXPECT_LT(CpuTime(unit.Pid()) - before, 50'000'000);
+    EXPECT_LT(cpuTime() - before, 50'000'000);
 
     // A stop ends the upload in progress with its summary.
     Transmitter transmitter(port);
@@ -114,17 +109,12 @@ TEST(VornUnit, ReportsEachUploadAndKeepsOnlyTheLastOnesBytes)
                                      "end of upload 5\n");
     EXPECT_EQ(unit.Wait(5s), 0);
     EXPECT_EQ(ReadFileBytes(received), "abc");
-}
 
-TEST(VornUnit, RefusesBadArgumentsAndAnUnwritableFileWithoutNamingAPort)
-{
-    TempDir dir;
+    // Wrong arguments, and a file that cannot be written, end it before it names a port.
     std::string out;
-    for (const auto& [args, status] : {std::pair{std::vector<std::string>{"-x"}, 2}, {{"-o"}, 2},
-                                       {{"-o", (dir.Path() / "no" / "such.bin").string()}, 1}}) {
-        std::vector<std::string> argv{VORN_UNIT_PATH};
-        argv.insert(argv.end(), args.begin(), args.end());
-        EXPECT_EQ(RunProgram(argv, 5s, &out), status);
+    for (const auto& [args, status] : {std::pair{std::vector<std::string>{VORN_UNIT_PATH, "-x"}, 2},
+                                       {{VORN_UNIT_PATH, "-o"}, 2}, {{VORN_UNIT_PATH, "-o", dir.Path() / "no/such"}, 1}}) {
+        EXPECT_EQ(RunProgram(args, 5s, &out), status);
         EXPECT_EQ(out, "");
     }
 }
