@@ -12,16 +12,6 @@
 
 extern char** environ;
 
-namespace {
-
-int RemainingMs(std::chrono::steady_clock::time_point deadline)
-{
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return int(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-}
-
-}  // namespace
-
 ChildProcess::ChildProcess(std::vector<std::string> argv, bool withStderr)
 {
     int pipeFds[2];
@@ -41,17 +31,14 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, bool withStderr)
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     out_ = pipeFds[0];
-    if (error != 0) {
-        ::close(out_);
+    if (error != 0)
         throw std::system_error(error, std::generic_category(), "cannot start " + argv[0]);
-    }
-    // The header of this glibc lacks extern "C" for pidfd_open.
-    pidFd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+    pidFd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));  // glibc's wrapper lacks extern "C" here
 }
 
 ChildProcess::~ChildProcess()
 {
-    if (!status_) {
+    if (pid_ > 0 && !status_) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
@@ -63,10 +50,10 @@ std::string ChildProcess::Read(std::string_view through, std::chrono::millisecon
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::size_t end = std::string::npos;
-    for (pollfd p{out_, POLLIN, 0}; (through.empty() || (end = buffer_.find(through)) == std::string::npos) &&
-                                    ::poll(&p, 1, RemainingMs(deadline)) > 0;) {
+    for (pollfd p{out_, POLLIN, 0}; through.empty() || (end = buffer_.find(through)) == std::string::npos;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         char chunk[4096];
-        const ssize_t n = ::read(out_, chunk, sizeof chunk);
+        const ssize_t n = ::poll(&p, 1, int(std::max<long>(left.count(), 0))) > 0 ? ::read(out_, chunk, sizeof chunk) : 0;
         if (n <= 0)
             break;
         buffer_.append(chunk, std::size_t(n));
