@@ -218,9 +218,29 @@ protected:
     std::vector<std::string> errors_;
 };
 
-TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedraw)
+TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatFails)
 {
+    // A missing file: the error box, nothing on the line.
+    form_.RS232.SetBaudRate(br9600);
+    form_.File_name->setText(QString::fromStdString((dir_.Path() / "gone.hex").string()));
+    QString shown, copied;
+    DescribeNextBox(shown, copied);
+    form_.Send->click();
+    EXPECT_EQ(shown, QString("Error|") + MissingFileText + "|stop|OK default escape");
+    const QString rule(27, '-');
+    EXPECT_EQ(copied, QStringList({rule, "Error", rule, MissingFileText, rule, "OK   ", rule, ""}).join("\r\n"));
+    EXPECT_EQ(form_.RS232.BaudRate(), br600);
+    ExpectRestingState();
+    EXPECT_EQ(pty_.Receive(1, 20ms), "");
+
+    // A file a writer holds fails once the port is open; the port stays open and carries the next upload.
     const std::string expected = Prepare(HexLines(1024) + ":00000001FF\n");
+    const int writer = open((dir_.Path() / "p.hex").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(flock(writer, LOCK_EX), 0);
+    form_.Send->click();
+    EXPECT_TRUE(form_.RS232.Connected());
+    close(writer);
+
     std::vector<std::int32_t> painted;
     std::vector<QString> statusShown;
     bool sendEnabled = false;
@@ -235,19 +255,16 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedraw)
                                                                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
     });
     PaintWatch status(form_.StatusBar, [&] { statusShown.push_back(form_.StatusBar->currentMessage()); });
-
     PtyReader reader(pty_.Master());
     form_.Send->click();
     EXPECT_TRUE(reader.WaitFor(expected.size(), 5s));
     QTest::qWait(100);
     EXPECT_FALSE(reader.WaitFor(expected.size() + 1, 200ms));
     EXPECT_EQ(reader.Bytes(), expected);
-    EXPECT_TRUE(errors_.empty());
     ExpectRestingState();
     const PtyLine line = pty_.Line();  // 600 bit/s, 8N1, no flow control
     EXPECT_EQ(line.OutputSpeed, 600u);
     EXPECT_EQ((line.Attributes.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS)) | (line.Attributes.c_iflag & (IXON | IXOFF)), CS8);
-
     // One paint a whole percent while the loop stood still, Send disabled, then back to 0.
     ASSERT_GE(painted.size(), 100u);
     EXPECT_LE(painted.size(), 102u);
@@ -261,35 +278,6 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedraw)
     // A click after the upload has returned starts the next one as usual.
     form_.Send->click();
     EXPECT_TRUE(reader.WaitFor(2 * expected.size(), 5s));
-}
-
-TEST_F(WindowUpload, AMissingFileShowsTheErrorBoxAndOtherErrorsReachTheTopLevelHandler)
-{
-    form_.RS232.SetBaudRate(br9600);
-    form_.File_name->setText(QString::fromStdString((dir_.Path() / "gone.hex").string()));
-    QString shown, copied;
-    DescribeNextBox(shown, copied);
-    form_.Send->click();
-    EXPECT_EQ(shown, QString("Error|") + MissingFileText + "|stop|OK default escape");
-    const QString rule(27, '-');
-    EXPECT_EQ(copied, QStringList({rule, "Error", rule, MissingFileText, rule, "OK   ", rule, ""}).join("\r\n"));
-    EXPECT_EQ(form_.RS232.BaudRate(), br600);
-    EXPECT_TRUE(errors_.empty());
-    ExpectRestingState();
-    EXPECT_EQ(pty_.Receive(1, 20ms), "");
-
-    // A file a writer holds fails once the port is open; the port stays open and carries the next upload.
-    const std::string expected = Prepare(HexLines(2));
-    const int writer = open((dir_.Path() / "p.hex").c_str(), O_RDWR | O_CLOEXEC);
-    ASSERT_EQ(flock(writer, LOCK_EX), 0);
-    form_.Send->click();
-    EXPECT_TRUE(form_.RS232.Connected());
-    close(writer);
-    PtyReader reader(pty_.Master());
-    form_.Send->click();
-    EXPECT_TRUE(reader.WaitFor(expected.size(), 5s));
-    EXPECT_EQ(reader.Bytes(), expected);
-    ExpectRestingState();
 
     // The gauge starts from 0 even when the port then fails to open.
     setenv("COM1_DEVICE", (dir_.Path() / "ttyNone").c_str(), 1);
