@@ -2,10 +2,8 @@
 // the stream library's own guarantees. vorn-stream's tests show which lines give
 // which words and how names are encoded.
 #include "app/UploadStream.h"
-
 #include "runtime/Exception.h"
 #include "TempDir.h"
-
 #include <array>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -61,7 +59,6 @@ TEST(HexFileReader, LineEndsCtrlZAndOrdinaryBytesAtEveryBufferBoundary)
         for (const auto& [bytes, lines] : cases)
             EXPECT_EQ(ReadLines(dir.Write("lines.hex", bytes), bufferSize), lines)
                 << "buffer " << bufferSize << ", bytes \"" << bytes.substr(0, 40) << '"';
-
     // Lines of every length up to 150 holding tabs, NULs, high bytes, the odd Ctrl-Z and all
     // three line ends: the wide scan finds exactly the ends that reading byte by byte finds.
     std::mt19937 random(7);
@@ -95,12 +92,10 @@ TEST(HexFileReader, SharesTheFileWhileOpenAndReadsItAgainWhenReopened)
         EXPECT_EQ(reader.ReadLine(), "only");
     }
     EXPECT_TRUE(CanLock(path, LOCK_EX));  // the destructor released it
-
     // A sink that fails (a port write, say) leaves the file neither open nor locked.
     EXPECT_THROW(WriteUploadStream(path, {}, [](std::uint8_t) { throw std::runtime_error("port"); }),
                  std::runtime_error);
     EXPECT_TRUE(CanLock(path, LOCK_EX));
-
     // A lone hex pair follows the same digit rule; a missing digit counts 0 too.
     const std::pair<std::string_view, int> pairs[] = {{"cE", 0xCE}, {"G7", 7}, {"F", 0xF0}, {"", 0}};
     for (const auto& [pair, value] : pairs)

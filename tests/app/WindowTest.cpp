@@ -8,18 +8,8 @@
 #include "runtime/TextLookup.h"
 #include "PtyPair.h"
 #include "TempDir.h"
-
-#include <QApplication>
-#include <QClipboard>
-#include <QDir>
-#include <QFileDialog>
-#include <QLabel>
-#include <QMessageBox>
-#include <QMouseEvent>
-#include <QRegularExpression>
-#include <QScreen>
 #include <QTest>
-#include <QTimer>
+#include <QtWidgets>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -134,7 +124,6 @@ TEST(Window, OpenPutsTheChosenPathInTheFileNameAndMakesItsFolderCurrent)
     form.Open->click();
     EXPECT_EQ(form.File_name->text().toStdString(), file.string());
     EXPECT_EQ(QDir::currentPath().toStdString(), dir.Path().string());
-
     // Cancelling keeps the name; the dialog starts at the last file, in the middle, a third from the top.
     form.File_name->setText("kept");
     WhenModal([&](QWidget*) {
@@ -151,7 +140,7 @@ TEST(Window, OpenPutsTheChosenPathInTheFileNameAndMakesItsFolderCurrent)
 
 class WindowUpload : public ::testing::Test {
 protected:
-    void SetUp() override
+    WindowUpload()
     {
         setenv("COM1_DEVICE", pty_.Path().c_str(), 1);
         SetApplicationExceptionHandler([this](const std::exception& e) { errors_.push_back(e.what()); });
@@ -160,31 +149,25 @@ protected:
         form_.Bank1->setText("Zażółć gęślą");
         form_.Bank3->setText("Ostatni");
     }
-    void TearDown() override
+    ~WindowUpload() override
     {
         SetApplicationExceptionHandler(nullptr);
         unsetenv("COM1_DEVICE");
     }
-
-    // The stream of a file written now, and the file name typed in.
+    // The stream of a file written now, whose name is typed in.
     std::string Prepare(const std::string& hex)
     {
         const auto path = dir_.Write("p.hex", hex).string();
         form_.File_name->setText(QString::fromStdString(path));
-        TBankNames names;
-        names[0] = "Zażółć gęślą";
-        names[2] = "Ostatni";
         std::string bytes;
-        WriteUploadStream(path, names, [&](std::uint8_t b) { bytes += char(b); });
+        WriteUploadStream(path, {"Zażółć gęślą", "", "Ostatni"}, [&](std::uint8_t b) { bytes += char(b); });
         return bytes;
     }
 
     void ExpectRestingState() const
     {
-        EXPECT_TRUE(form_.Send->isEnabled());
+        EXPECT_TRUE(form_.Send->isEnabled() && form_.StatusBar->currentMessage().isEmpty() && !form_.RS232.Connected());
         EXPECT_EQ(form_.Postep->Progress(), 0);
-        EXPECT_TRUE(form_.StatusBar->currentMessage().isEmpty());
-        EXPECT_FALSE(form_.RS232.Connected());
     }
 
     TempDir dir_;
@@ -207,7 +190,6 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     EXPECT_EQ(form_.RS232.BaudRate(), br600);
     ExpectRestingState();
     EXPECT_EQ(pty_.Receive(1, 20ms), "");
-
     // A file a writer holds fails once the port is open; the port stays open and carries the next upload.
     const std::string expected = Prepare(HexLines(1024) + ":00000001FF\n");
     const int writer = open((dir_.Path() / "p.hex").c_str(), O_RDWR | O_CLOEXEC);
@@ -249,11 +231,9 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     EXPECT_FALSE(sendEnabled);
     EXPECT_NE(std::find(statusShown.begin(), statusShown.end(), DataPhaseText), statusShown.end());
     EXPECT_NE(std::find(statusShown.begin(), statusShown.end(), NamePhaseText), statusShown.end());
-
     // A click after the upload has returned starts the next one as usual.
     form_.Send->click();
     EXPECT_TRUE(reader.WaitFor(2 * expected.size(), 5s));
-
     // The gauge starts from 0 even when the port then fails to open.
     setenv("COM1_DEVICE", (dir_.Path() / "ttyNone").c_str(), 1);
     form_.Postep->SetProgress(50);

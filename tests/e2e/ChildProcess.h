@@ -10,7 +10,6 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 #include <chrono>
 #include <optional>
 #include <string>
@@ -55,7 +54,6 @@ public:
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
-
     // The output up to and including the first `through` (empty: up to its end), or
     // what came before the time ran out.
     std::string Read(std::string_view through, std::chrono::milliseconds timeout)

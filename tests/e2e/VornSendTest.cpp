@@ -4,7 +4,6 @@
 #include "PtyPair.h"
 #include "TempDir.h"
 #include "app/UploadStream.h"
-
 #include <fstream>
 #include <gtest/gtest.h>
 #include <signal.h>

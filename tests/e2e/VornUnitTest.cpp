@@ -5,7 +5,6 @@
 #include "TempDir.h"
 #include "serial/CPort.h"
 #include "tools/vorn-unit/LineSettings.h"
-
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
@@ -59,7 +58,6 @@ TEST(VornUnit, ReportsEachUploadAndKeepsOnlyTheLastOnesBytes)
         const std::string end = "end of upload " + std::to_string(n) + "\n";
         EXPECT_EQ(unit.Read(end, 10s), counts + "\n" + NameLines + saved + end);
     };
-
     // A long write that the port's close follows at once loses no byte.
     std::mt19937 random(9);
     std::string stream(64 * 1024, '\0');
@@ -96,7 +94,6 @@ TEST(VornUnit, ReportsEachUploadAndKeepsOnlyTheLastOnesBytes)
     }
     report(4, "line: 600 bit/s, 8 data bits, no parity, 2 stop bits\n"
               "upload 4 ended (port closed): 133 bytes, 1 program word and 1 stray byte");
-
     // Between uploads the unit waits without using the processor: no poll spins on the hang-up.
     const auto cpuTime = [&] {
         long long ns = 0;
@@ -106,7 +103,6 @@ TEST(VornUnit, ReportsEachUploadAndKeepsOnlyTheLastOnesBytes)
     const long long before = cpuTime();
     std::this_thread::sleep_for(500ms);
     EXPECT_LT(cpuTime() - before, 50'000'000);
-
     // A stop ends the upload in progress with its summary.
     Transmitter transmitter(port);
     transmitter.Send("abc");
@@ -116,7 +112,6 @@ TEST(VornUnit, ReportsEachUploadAndKeepsOnlyTheLastOnesBytes)
                                      "end of upload 5\n");
     EXPECT_EQ(unit.Wait(5s), 0);
     EXPECT_EQ(ReadFileBytes(received), "abc");
-
     // Wrong arguments, and a file that cannot be written, end it before it names a port.
     std::string out;
     for (const auto& [args, status] : {std::pair{std::vector<std::string>{VORN_UNIT_PATH, "-x"}, 2},
