@@ -48,21 +48,6 @@ void DescribeNextBox(QString& shown, QString& copied)
     });
 }
 
-// Calls `seen` for every paint of `widget`, before it is drawn.
-class PaintWatch : public QObject {
-public:
-    PaintWatch(QWidget* widget, std::function<void()> seen) : seen_(std::move(seen)) { widget->installEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            seen_();
-        return false;
-    }
-
-private:
-    std::function<void()> seen_;
-};
-
 // `count` program lines of a distinct word each.
 std::string HexLines(std::size_t count)
 {
@@ -138,10 +123,12 @@ TEST(Window, OpenPutsTheChosenPathInTheFileNameAndMakesItsFolderCurrent)
     QDir::setCurrent(start);
 }
 
-class WindowUpload : public ::testing::Test {
+class WindowUpload : public ::testing::Test, public QObject {
 protected:
     WindowUpload()
     {
+        form_.Postep->installEventFilter(this);
+        form_.StatusBar->installEventFilter(this);
         setenv("COM1_DEVICE", pty_.Path().c_str(), 1);
         SetApplicationExceptionHandler([this](const std::exception& e) { errors_.push_back(e.what()); });
         form_.show();
@@ -164,6 +151,14 @@ protected:
         return bytes;
     }
 
+    // Calls painting_ for every paint of the gauge and the status bar, before it is drawn.
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painting_(watched);
+        return false;
+    }
+
     void ExpectRestingState() const
     {
         EXPECT_TRUE(form_.Send->isEnabled() && form_.StatusBar->currentMessage().isEmpty() && !form_.RS232.Connected());
@@ -172,6 +167,7 @@ protected:
 
     TempDir dir_;
     PtyPair pty_;
+    std::function<void(QObject*)> painting_ = [](QObject*) {};  // outlives the form it watches
     TForm1 form_;
     std::vector<std::string> errors_;
 };
@@ -202,7 +198,11 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     std::vector<QString> statusShown;
     bool sendEnabled = false;
     const QPointF centre = form_.Send->rect().center();
-    PaintWatch gauge(form_.Postep, [&] {
+    painting_ = [&](QObject* watched) {
+        if (watched == form_.StatusBar) {
+            statusShown.push_back(form_.StatusBar->currentMessage());
+            return;
+        }
         painted.push_back(form_.Postep->Percent());
         sendEnabled = sendEnabled || (painted.back() > 0 && form_.Send->isEnabled());
         // A click made now is delivered once the upload has returned; it must start no second one.
@@ -210,8 +210,7 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
             for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
                 QCoreApplication::postEvent(form_.Send, new QMouseEvent(type, centre, form_.Send->mapToGlobal(centre),
                                                                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    });
-    PaintWatch status(form_.StatusBar, [&] { statusShown.push_back(form_.StatusBar->currentMessage()); });
+    };
     PtyReader reader(pty_.Master());
     form_.Send->click();
     EXPECT_TRUE(reader.WaitFor(expected.size(), 5s));
@@ -247,10 +246,10 @@ TEST_F(WindowUpload, AStopSignalReleasesThePortAndEndsTheProgram)
     TStopSignals stopSignals;
     const std::string expected = Prepare(HexLines(1024));
     bool raised = false;
-    PaintWatch gauge(form_.Postep, [&] {
+    painting_ = [&](QObject*) {
         if (!raised && form_.Postep->Percent() >= 10)
             raised = std::raise(SIGTERM) == 0;
-    });
+    };
     PtyReader reader(pty_.Master());
     QTimer::singleShot(0, form_.Send, &QPushButton::click);
     testing::internal::CaptureStderr();
