@@ -115,6 +115,7 @@ TEST(VornSend, AFileThatGrowsDuringTheUploadIsSentAsReadAndTheNamesFollow)
     // percentage counted for the shorter file stays at 100 while the rest goes out.
     for (const std::string& part : {"Wysyłam dane programów z szybkością 600 bit/s...\n"
                                     "[........................................]   0%  1/" + counted + " bytes\n",
+                                    "] 100%  " + counted + "/" + counted + " bytes\n",
                                     std::string("] 100%  164000 bytes\nWysyłam nazwy programów z szybkością 600 bit/s...\n"),
                                     "[########################################] 100%  " + std::to_string(expected.size()) +
                                         " bytes\n"})

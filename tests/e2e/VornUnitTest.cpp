@@ -87,10 +87,10 @@ TEST(VornUnit, ReportsEachUploadAndKeepsOnlyTheLastOnesBytes)
         transmitter.Send("\x01\x02\x03\x04\x05");
         EXPECT_EQ(unit.Read("\n", 5s), "line: 600 bit/s, 8 data bits, no parity, 2 stop bits\n");
         transmitter.SetStopBits(sbOneStopBit);
-        transmitter.Send(Names.substr(0, 127));
+        transmitter.Send(Names.substr(0, 126));
         EXPECT_EQ(unit.Read("\n", 5s), "line: 600 bit/s, 8 data bits, no parity, 1 stop bit\n");
         transmitter.SetStopBits(sbTwoStopBits);
-        transmitter.Send(Names.substr(127));
+        transmitter.Send(Names.substr(126));
     }
     report(4, "line: 600 bit/s, 8 data bits, no parity, 2 stop bits\n"
               "upload 4 ended (port closed): 133 bytes, 1 program word and 1 stray byte");
