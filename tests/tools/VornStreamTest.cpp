@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 #include "TempDir.h"
 #include <iterator>
+#include <cstring>
 #include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
@@ -106,6 +107,7 @@ TEST(VornStream, FailuresPrintTheMessageAndLeaveTheOutputAlone)
         {{"/proc/self/mem", "-o", out}, "I/O error 5\n"},  // reading at offset 0 fails
         {{held, "-o", out}, "I/O error 32\n"},              // a writer holds it
         {{hex, "-o", dir.Path() / "no/out.bin"}, "cannot write " + (dir.Path() / "no/out.bin").string() + ": File not found\n"},
+        {{held + "x", "-o", hex + "/out.bin"}, "cannot write " + hex + "/out.bin: Invalid filename\n"},  // checked first
         {{}, "no HEX file given" + usage}, {{"-o", out}, "no HEX file given" + usage},
         {{hex, "1", "2", "3", "4", "5", "6", "7", "8", "9"}, "more than 8 names" + usage},
         {{hex, "-o"}, "-o needs a file name" + usage}, {{hex, "-o", out, "-o", out}, "-o given twice" + usage},
@@ -163,7 +165,21 @@ TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)
         EXPECT_EQ(RunTool(dir, {hex, "-o", refused}, out), 1);
         EXPECT_EQ(out, "vorn-stream: cannot write " + refused.string() + ": not a regular file, FIFO or character device\n");
     }
+    // A FIFO that is something else once the stream is made is refused then.
+    const fs::path input = dir.Path() / "input", other = dir.Path() / "other";
+    ASSERT_EQ(mkfifo(input.c_str(), 0600) | mkfifo(other.c_str(), 0600), 0);
+    ChildProcess tool({VORN_STREAM_PATH, input, "-o", other}, true);
+    int in = -1;  // opens once vorn-stream reads, which it does after choosing its output
+    for (int i = 0; i < 1000 && in < 0 && !tool.Wait(10ms); ++i)
+        in = open(input.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    fs::remove(other);
+    dir.Write("other", "regular");
+    ASSERT_EQ(write(in, Program, std::strlen(Program)), ssize_t(std::strlen(Program)));
+    close(in);
+    EXPECT_EQ(tool.Wait(10s), 1);
+    EXPECT_EQ(tool.Read({}, 1s), "vorn-stream: cannot write " + other.string() + ": not a FIFO or character device any more\n");
+    EXPECT_EQ(ReadFileBytes(other), "regular");
     EXPECT_TRUE(fs::is_symlink(link) && fs::is_symlink(dangling) && fs::is_fifo(fifo) && fs::is_empty(folder) &&
                 fs::is_socket(socketPath) && (!haveDevice || fs::is_character_file(device)));
-    EXPECT_EQ(Entries(dir), haveDevice ? 9 : 8);  // with made.bin
+    EXPECT_EQ(Entries(dir), haveDevice ? 11 : 10);  // with made.bin
 }
