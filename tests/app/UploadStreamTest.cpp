@@ -85,12 +85,13 @@ TEST(HexFileReader, SharesTheFileWhileOpenAndReadsItAgainWhenReopened)
         EXPECT_FALSE(CanLock(path, LOCK_EX));  // a writer is kept out
         EXPECT_EQ(reader.ReadLine(), "only");
         EXPECT_THROW(reader.ReadLine(), EInOutError);  // read beyond end of file
+        reader.Open(path);  // starts over, and lets go of the file it had
+        EXPECT_EQ(reader.ReadLine(), "only");
         reader.Close();
         reader.Close();
         EXPECT_TRUE(CanLock(path, LOCK_EX));
         EXPECT_THROW(reader.ReadLine(), EInOutError);
         reader.Open(path);
-        EXPECT_EQ(reader.ReadLine(), "only");
     }
     EXPECT_TRUE(CanLock(path, LOCK_EX));  // the destructor released it
     // A sink that fails (a port write, say) leaves the file neither open nor locked.
