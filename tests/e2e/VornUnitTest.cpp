@@ -25,6 +25,7 @@ struct Transmitter : TComPort {
         SetSyncMethod(smNone);
         Open();
     }
+    ~Transmitter() override { Close(); }  // before the event thread could see a base class being left
     void Send(std::string_view bytes) { EXPECT_EQ(Write(bytes.data(), std::int32_t(bytes.size())), bytes.size()); }
 };
 
