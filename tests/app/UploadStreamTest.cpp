@@ -56,7 +56,8 @@ TEST(HexFileReader, LineEndsCtrlZAndOrdinaryBytesAtEveryBufferBoundary)
          {kept, kept, "last"}},
     };
     TempDir dir;
-    for (const std::size_t bufferSize : {std::size_t(1), std::size_t(2), std::size_t(3), HexFileReader::DefaultBufferSize})
+    const std::size_t bufferSizes[] = {1, 2, 3, HexFileReader::DefaultBufferSize};
+    for (const std::size_t bufferSize : bufferSizes)
         for (const auto& [bytes, lines] : cases)
             EXPECT_EQ(ReadLines(dir.Write("lines.hex", bytes), bufferSize), lines)
                 << "buffer " << bufferSize << ", bytes \"" << bytes.substr(0, 40) << '"';

@@ -76,8 +76,8 @@ TEST(Window, AFixedDialogCentredOnTheDesktopWithItsLabelsSizedToTheirText)
 
     const TComPort& port = form.RS232;
     EXPECT_FALSE(port.Connected() || port.Loading() || form.Postep->Loading());
-    EXPECT_EQ(std::tuple(port.Port(), port.FlowControl().ControlDTR(), port.FlowControl().ControlRTS(), port.SyncMethod(),
-                         EventsToMask(port.Events())),
+    EXPECT_EQ(std::tuple(port.Port(), port.FlowControl().ControlDTR(), port.FlowControl().ControlRTS(),
+                         port.SyncMethod(), EventsToMask(port.Events())),
               std::tuple(std::string("COM1"), dtrDisable, rtsDisable, smNone, DWORD(0x5E7)));
 }
 
@@ -112,9 +112,8 @@ TEST(Window, OpenPutsTheChosenPathInTheFileNameAndMakesItsFolderCurrent)
     // Cancelling keeps the name; the dialog starts at the last file, in the middle, a third from the top.
     form.File_name->setText("kept");
     WhenModal([&](QWidget*) {
-        const QRect monitor = QGuiApplication::primaryScreen()->geometry();
-        const QSize size = form.OpenHEX->size();
-        EXPECT_EQ(form.OpenHEX->pos(), QPoint((monitor.width() - size.width()) / 2, (monitor.height() - size.height()) / 3));
+        const QSize free = QGuiApplication::primaryScreen()->geometry().size() - form.OpenHEX->size();
+        EXPECT_EQ(form.OpenHEX->pos(), QPoint(free.width() / 2, free.height() / 3));
         EXPECT_EQ(form.OpenHEX->selectedFiles().value(0).toStdString(), file.string());
         form.OpenHEX->reject();
     });
@@ -197,7 +196,7 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     std::vector<std::int32_t> painted;
     QStringList statusShown;
     bool sendEnabled = false;
-    const QPointF centre = form_.Send->rect().center();
+    const QPointF centre = form_.Send->rect().center(), global = form_.Send->mapToGlobal(centre);
     painting_ = [&](QObject* watched) {
         if (watched == form_.StatusBar) {  // drawn at once, not with the gauge's next step
             statusShown.push_back(form_.StatusBar->currentMessage() + "@" + QString::number(form_.Postep->Percent()));
@@ -208,8 +207,8 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
         // A click made now is delivered once the upload has returned; it must start no second one.
         if (painted.back() == 1)
             for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-                QCoreApplication::postEvent(form_.Send, new QMouseEvent(type, centre, form_.Send->mapToGlobal(centre),
-                                                                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+                QCoreApplication::postEvent(form_.Send, new QMouseEvent(type, centre, global, Qt::LeftButton,
+                                                                        Qt::LeftButton, Qt::NoModifier));
     };
     PtyReader reader(pty_.Master());
     form_.Send->click();
@@ -220,7 +219,8 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     ExpectRestingState();
     const PtyLine line = pty_.Line();  // 600 bit/s, 8N1, no flow control
     EXPECT_EQ(line.OutputSpeed, 600u);
-    EXPECT_EQ((line.Attributes.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS)) | (line.Attributes.c_iflag & (IXON | IXOFF)), CS8);
+    EXPECT_EQ(line.Attributes.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
+    EXPECT_EQ(line.Attributes.c_iflag & (IXON | IXOFF), 0u);
     // One paint a whole percent while the loop stood still, Send disabled, then back to 0.
     ASSERT_GE(painted.size(), 100u);
     EXPECT_LE(painted.size(), 102u);
@@ -228,8 +228,8 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     EXPECT_EQ(painted[painted.size() - 2], 100);
     EXPECT_EQ(painted.back(), 0);
     EXPECT_FALSE(sendEnabled);
-    EXPECT_TRUE(statusShown.contains(DataPhaseText + QString("@0")) && statusShown.contains(NamePhaseText + QString("@100")))
-        << statusShown.join(", ").toStdString();
+    EXPECT_TRUE(statusShown.contains(DataPhaseText + QString("@0")) &&
+                statusShown.contains(NamePhaseText + QString("@100"))) << statusShown.join(", ").toStdString();
     // A click after the upload has returned starts the next one as usual.
     form_.Send->click();
     EXPECT_TRUE(reader.WaitFor(2 * expected.size(), 5s));

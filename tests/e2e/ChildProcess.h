@@ -63,7 +63,8 @@ public:
         for (pollfd p{out_, POLLIN, 0}; through.empty() || (end = buffer_.find(through)) == std::string::npos;) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             char chunk[4096];
-            const ssize_t n = ::poll(&p, 1, int(std::max<long>(left.count(), 0))) > 0 ? ::read(out_, chunk, sizeof chunk) : 0;
+            const bool ready = ::poll(&p, 1, int(std::max<long>(left.count(), 0))) > 0;
+            const ssize_t n = ready ? ::read(out_, chunk, sizeof chunk) : 0;
             if (n <= 0)
                 break;
             buffer_.append(chunk, std::size_t(n));

@@ -109,14 +109,15 @@ TEST(VornUnit, ReportsEachUploadAndKeepsOnlyTheLastOnesBytes)
     transmitter.Send("abc");
     EXPECT_EQ(unit.Read("\n", 5s), "line: 600 bit/s, 8 data bits, no parity, 1 stop bit\n");
     unit.Signal(SIGTERM);
-    EXPECT_EQ(unit.Read({}, 5s), "upload 5 ended (stopped): 3 bytes, too few for the name table of 128 bytes\n" + saved +
-                                     "end of upload 5\n");
+    EXPECT_EQ(unit.Read({}, 5s), "upload 5 ended (stopped): 3 bytes, too few for the name table of 128 bytes\n" +
+                                     saved + "end of upload 5\n");
     EXPECT_EQ(unit.Wait(5s), 0);
     EXPECT_EQ(ReadFileBytes(received), "abc");
     // Wrong arguments, and a file that cannot be written, end it before it names a port.
     std::string out;
     for (const auto& [args, status] : {std::pair{std::vector<std::string>{VORN_UNIT_PATH, "-x"}, 2},
-                                       {{VORN_UNIT_PATH, "-o"}, 2}, {{VORN_UNIT_PATH, "-o", dir.Path() / "no/such"}, 1}}) {
+                                       {{VORN_UNIT_PATH, "-o"}, 2},
+                                       {{VORN_UNIT_PATH, "-o", dir.Path() / "no/such"}, 1}}) {
         EXPECT_EQ(RunProgram(args, 5s, &out), status);
         EXPECT_EQ(out, "");
     }

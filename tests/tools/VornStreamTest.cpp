@@ -106,8 +106,9 @@ TEST(VornStream, FailuresPrintTheMessageAndLeaveTheOutputAlone)
         {{"/dev/null", "-o", out}, "File access denied\n"},
         {{"/proc/self/mem", "-o", out}, "I/O error 5\n"},  // reading at offset 0 fails
         {{held, "-o", out}, "I/O error 32\n"},              // a writer holds it
-        {{hex, "-o", dir.Path() / "no/out.bin"}, "cannot write " + (dir.Path() / "no/out.bin").string() + ": File not found\n"},
-        {{held + "x", "-o", hex + "/out.bin"}, "cannot write " + hex + "/out.bin: Invalid filename\n"},  // checked first
+        {{hex, "-o", hex + "x/out.bin"}, "cannot write " + hex + "x/out.bin: File not found\n"},
+        // The output is looked at before the input.
+        {{held + "x", "-o", hex + "/out.bin"}, "cannot write " + hex + "/out.bin: Invalid filename\n"},
         {{}, "no HEX file given" + usage}, {{"-o", out}, "no HEX file given" + usage},
         {{hex, "1", "2", "3", "4", "5", "6", "7", "8", "9"}, "more than 8 names" + usage},
         {{hex, "-o"}, "-o needs a file name" + usage}, {{hex, "-o", out, "-o", out}, "-o given twice" + usage},
@@ -163,7 +164,8 @@ TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)
     EXPECT_EQ(fromFifo.get(), stream);
     for (const fs::path& refused : {folder, socketPath}) {
         EXPECT_EQ(RunTool(dir, {hex, "-o", refused}, out), 1);
-        EXPECT_EQ(out, "vorn-stream: cannot write " + refused.string() + ": not a regular file, FIFO or character device\n");
+        EXPECT_EQ(out, "vorn-stream: cannot write " + refused.string() +
+                           ": not a regular file, FIFO or character device\n");
     }
     // A FIFO that is something else once the stream is made is refused then.
     const fs::path input = dir.Path() / "input", other = dir.Path() / "other";
@@ -177,7 +179,8 @@ TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)
     ASSERT_EQ(write(in, Program, std::strlen(Program)), ssize_t(std::strlen(Program)));
     close(in);
     EXPECT_EQ(tool.Wait(10s), 1);
-    EXPECT_EQ(tool.Read({}, 1s), "vorn-stream: cannot write " + other.string() + ": not a FIFO or character device any more\n");
+    EXPECT_EQ(tool.Read({}, 1s),
+              "vorn-stream: cannot write " + other.string() + ": not a FIFO or character device any more\n");
     EXPECT_EQ(ReadFileBytes(other), "regular");
     EXPECT_TRUE(fs::is_symlink(link) && fs::is_symlink(dangling) && fs::is_fifo(fifo) && fs::is_empty(folder) &&
                 fs::is_socket(socketPath) && (!haveDevice || fs::is_character_file(device)));
