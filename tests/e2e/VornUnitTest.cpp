@@ -1,6 +1,7 @@
 // vorn-unit as a program: the test plays the transmitter on the unit's port with
-// the serial component and checks the reports and the -o file. Then the framings
-// no transmitter asks for.
+// the serial component and checks the reports and the -o file. A pseudo-terminal
+// keeps only speed and stop bits (the kernel forces 8 data bits, no parity), so the
+// other framings are decoded on their own.
 #include "ChildProcess.h"
 #include "TempDir.h"
 #include "serial/CPort.h"
