@@ -1,85 +1,102 @@
+// The HEX file reader's line rules, shown at buffer sizes a file cannot choose, and
+// the stream library's own guarantees. vorn-stream's tests show which lines give
+// which words and how names are encoded.
 #include "app/UploadStream.h"
-
 #include "runtime/Exception.h"
 #include "TempDir.h"
-
+#include <array>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <random>
 #include <sys/file.h>
 #include <unistd.h>
-#include <stdexcept>
-#include <vector>
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using Lines = std::vector<std::string>;
 
-Bytes StreamOf(const std::filesystem::path& path, const TBankNames& names = {})
+// Every line (a reader that never ends stops at 1000), asking the at-end test twice
+// each time: asking must not move the reader.
+Lines ReadLines(const std::filesystem::path& path, std::size_t bufferSize)
 {
-    Bytes out;
-    WriteUploadStream(path, names, [&out](std::uint8_t b) { out.push_back(b); });
-    return out;
+    HexFileReader reader(path, bufferSize);
+    Lines lines;
+    while (!reader.Eof() && !reader.Eof() && lines.size() < 1000)
+        lines.emplace_back(reader.ReadLine());
+    return lines;
 }
 
-const char* const Program[] = {
-    ":020000040000FA",
-    ":1000000001020304A5A6A7A8A9AAABACADAEAFB0E8",
-    "  :short",
-    ":03001000C0FFEE40",
-    ":00000001FF",
-    ":01002000AB34",  // after the end record: still read and sent
-};
-
-std::string Join(const char* lineEnd, const char* tail = "")
+bool CanLock(const std::filesystem::path& path, int how)
 {
-    std::string text;
-    for (const char* line : Program)
-        text += std::string(line) + lineEnd;
-    return text + tail;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool locked = flock(fd, how | LOCK_NB) == 0;
+    close(fd);
+    return locked;
 }
 
 } // namespace
 
-TEST(UploadStream, ProgramWordsInFileOrderThenTheNameTable)
+TEST(HexFileReader, LineEndsCtrlZAndOrdinaryBytesAtEveryBufferBoundary)
 {
+    const std::string head = ":10000000DEADBEEF";
+    const std::string kept = (head + std::string(100, '7')).substr(0, HexFileReader::KeptLineLength);
+    const std::pair<std::string, Lines> cases[] = {
+        {"", {}}, {"\n", {""}}, {"a\nb\n", {"a", "b"}}, {"a\r\nb\r\n", {"a", "b"}}, {"a\rb\r", {"a", "b"}},
+        {"a\n\nb", {"a", "", "b"}}, {"a\n\r\nb\n\n", {"a", "", "b", ""}},
+        // Ctrl-Z at the start of a line ends the file.
+        {"\x1A" "a\n", {}}, {"a\n\x1A", {"a"}}, {"a\r\n\x1A" "b\r\n", {"a"}},
+        // Inside a line it ends the line's text; a further one in the skipped rest ends the file.
+        {"ab\x1A", {"ab"}}, {"ab\x1A" "cd\nef\n", {"ab", "ef"}}, {"ab\x1A" "cd\ref", {"ab", "ef"}},
+        {"ab\x1A\r\nef", {"ab", "ef"}}, {"ab\x1A" "c\x1A" "d\nef\n", {"ab"}},
+        // NUL and every other byte are characters.
+        {std::string("a\0b\n\0\n", 6), {std::string("a\0b", 3), std::string(1, '\0')}},
+        {"\t\x01\x1B\x7F\x80\xFF\n", {"\t\x01\x1B\x7F\x80\xFF"}},
+        // Long lines keep their first 64 characters and lose nothing after.
+        {head + std::string(1000, '7') + "\r\n" + head + std::string(1000, '7') + "\x1A" "xx\r\nlast",
+         {kept, kept, "last"}},
+    };
     TempDir dir;
-    const TBankNames names{"Prog", "", "Zażółć"};
-    const Bytes stream = StreamOf(dir.Write("p.hex", Join("\r\n")), names);
-    std::string expected = std::string("\x00\x00\xFA\x00", 4) + "\x01\x02\x03\x04" + "\xC0\xFF\xEE\x40" +
-                           std::string("\xAB\x34\x00\x00", 4) +
-                           "Prog            " + std::string(16, '\xFF') + "Za\xBF\xF3\xB3\xE6          " +
-                           std::string(5 * 16, '\xFF');
-    EXPECT_EQ(stream, Bytes(expected.begin(), expected.end()));
+    const std::size_t bufferSizes[] = {1, 2, 3, HexFileReader::DefaultBufferSize};
+    for (const std::size_t bufferSize : bufferSizes)
+        for (const auto& [bytes, lines] : cases)
+            EXPECT_EQ(ReadLines(dir.Write("lines.hex", bytes), bufferSize), lines)
+                << "buffer " << bufferSize << ", bytes \"" << bytes.substr(0, 40) << '"';
+    // Lines of every length up to 150 holding tabs, NULs, high bytes, the odd Ctrl-Z and all
+    // three line ends: the wide scan finds exactly the ends that reading byte by byte finds.
+    std::mt19937 random(7);
+    const char fill[] = {'A', '0', ':', '\t', '\0', '\x1B', '\x80', '\xFF'};
+    std::string text;
+    for (int length = 0; length < 150; ++length) {
+        for (int i = 0; i < length; ++i)
+            text += (length % 37 == 5 && i == length / 2) ? '\x1A' : fill[random() % std::size(fill)];
+        text += std::array{"\n", "\r\n", "\r"}[length % 3];
+    }
+    const auto path = dir.Write("mixed.hex", text);
+    EXPECT_EQ(ReadLines(path, HexFileReader::DefaultBufferSize).size(), 150u);
+    EXPECT_EQ(ReadLines(path, HexFileReader::DefaultBufferSize), ReadLines(path, 1));
 }
 
-TEST(UploadStream, LineEndsAndCtrlZDoNotChangeTheStream)
+TEST(HexFileReader, SharesTheFileWhileOpenAndReadsItAgainWhenReopened)
 {
     TempDir dir;
-    const Bytes reference = StreamOf(dir.Write("lf.hex", Join("\n")));
-    ASSERT_EQ(reference.size(), 4 * 4 + 128u);
-    for (const std::string& text : {Join("\r\n"), Join("\r"), Join("\r\n", "\x1A:1000000099999999")})
-        EXPECT_EQ(StreamOf(dir.Write("p.hex", text)), reference);
-    // Files without a taken line give the name table alone.
-    const TBankNames names{"A", "B", "C", "D", "E", "F", "G", "H"};
-    const TNameTable table = EncodeNameTable(names);
-    for (const char* text : {"", ":00000001FF\r\n", "\n\n            \n", "\x1A:10000000FFFFFFFF\n"})
-        EXPECT_EQ(StreamOf(dir.Write("p.hex", text), names), Bytes(table.begin(), table.end())) << text;
-}
-
-TEST(UploadStream, FailuresSendNothingAndReleaseTheFile)
-{
-    TempDir dir;
-    Bytes sent;
-    EXPECT_THROW(WriteUploadStream((dir.Path() / "none.hex").string(), {},
-                                   [&sent](std::uint8_t b) { sent.push_back(b); }),
-                 EInOutError);
-    EXPECT_TRUE(sent.empty());
-
-    // A sink that fails (a port write, say) must not leave the file open and locked.
-    const auto path = dir.Write("p.hex", Join("\n"));
+    const auto path = dir.Write("one.hex", "only\n");
+    {
+        HexFileReader reader(path);
+        EXPECT_TRUE(CanLock(path, LOCK_SH));   // other readers are welcome
+        EXPECT_FALSE(CanLock(path, LOCK_EX));  // a writer is kept out
+        EXPECT_EQ(reader.ReadLine(), "only");
+        EXPECT_THROW(reader.ReadLine(), EInOutError);  // read beyond end of file
+        reader.Open(path);  // starts over, and lets go of the file it had
+        EXPECT_EQ(reader.ReadLine(), "only");
+        reader.Close();
+        reader.Close();
+        EXPECT_TRUE(CanLock(path, LOCK_EX));
+        EXPECT_THROW(reader.ReadLine(), EInOutError);
+        reader.Open(path);
+    }
+    EXPECT_TRUE(CanLock(path, LOCK_EX));  // the destructor released it
+    // A sink that fails (a port write, say) leaves the file neither open nor locked.
     EXPECT_THROW(WriteUploadStream(path, {}, [](std::uint8_t) { throw std::runtime_error("port"); }),
                  std::runtime_error);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
-    close(fd);
+    EXPECT_TRUE(CanLock(path, LOCK_EX));
 }

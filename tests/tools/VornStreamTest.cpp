@@ -1,13 +1,12 @@
-#include "app/UploadStream.h"
-
+// vorn-stream as a program: the stream of a HEX file and eight names, its command
+// line, its failures, and where -o puts the stream.
 #include "ChildProcess.h"
 #include "TempDir.h"
-
-#include <algorithm>
+#include <iterator>
+#include <cstring>
 #include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -19,153 +18,123 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    std::optional<int> status;
-    std::string out, err;
-};
-
-// Runs vorn-stream in `dir` with LANG=C and TMPDIR inside `dir`; the spool must be left empty.
-Outcome RunTool(const TempDir& dir, const std::vector<std::string>& args)
+// vorn-stream's exit status, its standard output and error in `out`. It spools in
+// `dir`, and must leave nothing there.
+std::optional<int> RunTool(const TempDir& dir, std::vector<std::string> args, std::string& out)
 {
-    const fs::path spool = dir.Path() / "spool", err = spool.parent_path() / "stderr";
+    const fs::path spool = dir.Path() / "spool";
     fs::create_directories(spool);
-    std::vector<std::string> argv{"/bin/sh", "-c", "cd \"$0\" && exec \"$@\" 2>\"$0/stderr\"", dir.Path(),
-                                  VORN_STREAM_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    Outcome r;
-    r.status = RunProgram(argv, {{"TMPDIR", spool.string()}, {"LANG", "C"}}, 10s, &r.out);
-    r.err = ReadFileBytes(err);
+    args.insert(args.begin(), {"/usr/bin/env", "TMPDIR=" + spool.string(), "LANG=C", VORN_STREAM_PATH});
+    const auto status = RunProgram(args, 10s, &out, true);
     EXPECT_TRUE(fs::is_empty(spool)) << "the spooled stream was left behind";
-    fs::remove_all(spool);
-    fs::remove(err);
-    return r;
+    fs::remove(spool);
+    return status;
 }
 
-std::string LibraryStream(const fs::path& hex, const TBankNames& names)
+std::string Word(unsigned a, unsigned b, unsigned c, unsigned d)
 {
-    std::string bytes;
-    WriteUploadStream(hex, names, [&bytes](std::uint8_t b) { bytes += char(b); });
-    return bytes;
+    return {char(a), char(b), char(c), char(d)};
 }
 
-std::vector<std::string> Entries(const TempDir& dir)
+std::string Entry(std::string bytes)
 {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir.Path()))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    return bytes.empty() ? std::string(16, '\xFF') : bytes.append(16 - bytes.size(), ' ');
 }
 
-// Everything written into a FIFO until its writer closes; a writer that never
-// comes gives what arrived in `within`.
-std::string ReadFifo(const fs::path& fifo, std::chrono::milliseconds within)
+// Nothing but what the test made is left in `dir`.
+std::ptrdiff_t Entries(const TempDir& dir)
 {
-    const int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    const auto deadline = std::chrono::steady_clock::now() + within;
-    std::string bytes;
-    char chunk[4096];
-    for (pollfd in{fd, POLLIN, 0}; fd >= 0 && std::chrono::steady_clock::now() < deadline;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (poll(&in, 1, int(left.count()) + 1) <= 0)
-            continue;
-        const ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n == 0)
-            break;
-        if (n > 0)
-            bytes.append(chunk, std::size_t(n));
-    }
-    close(fd);
-    return bytes;
-}
-
-void MakeSocket(const fs::path& path)
-{
-    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    path.string().copy(address.sun_path, sizeof address.sun_path - 1);
-    ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    close(fd);
+    return std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator());
 }
 
 const char* const Program = ":0400000001020304F2\r\n:02000000ABCD86\r\n:00000001FF\r\n";
+const std::string ProgramWords = Word(1, 2, 3, 4) + Word(0xAB, 0xCD, 0x86, 0);
 
 } // namespace
 
-TEST(VornStream, WritesTheUploadStreamToStandardOutputOrAFile)
+TEST(VornStream, WritesCharactersTenToSeventeenOfEveryLongerLineThenTheEightNames)
 {
+    const std::pair<std::string, std::string> lines[] = {
+        {"123456789ABC", ""},                       // 12 characters: not taken
+        {":0100000012AB", Word(0x12, 0xAB, 0, 0)},  // 13: taken, positions past the end count 0
+        {":0100000012AB3", Word(0x12, 0xAB, 0x30, 0)}, {":00000001FF", ""},
+        {":020000040800F2", Word(0x08, 0x00, 0xF2, 0)},
+        {":10010000214601360121470136007EFE09D2190140", Word(0x21, 0x46, 0x01, 0x36)},
+        {"  :10010000214601360121470136007EFE09D2190140", Word(0x00, 0x21, 0x46, 0x01)},  // blanks shift it
+        {":0400000089ABCDEF", Word(0x89, 0xAB, 0xCD, 0xEF)}, {":04000000dEaDbEeF", Word(0xDE, 0xAD, 0xBE, 0xEF)},
+        // Any other character counts 0: the digits' neighbours, letters past F, high bytes, NUL.
+        {"         G77g/:@`", Word(0x07, 0x70, 0, 0)},
+        {std::string(9, '\0') + "\xC1\xE6" + std::string(1, '\0') + "5\x01" "2\t4", Word(0, 0x05, 0x02, 0x04)},
+        {":04000000DEADBEEF" + std::string(1000, 'Z'), Word(0xDE, 0xAD, 0xBE, 0xEF)},
+    };
+    std::string euros;  // three bytes of UTF-8 each, one of CP1250
+    for (int i = 0; i < 15; ++i)
+        euros += "€";
+    const std::pair<std::string, std::string> names[] = {
+        {"Prog", "Prog"}, {"", ""}, {" ", " "}, {"ABCDEFGHIJKLMNOPQRST", "ABCDEFGHIJKLMNOP"},
+        // 17 characters in 26 bytes: the 17th character, not the 17th byte, is dropped.
+        {"Zażółć gęślą jaźń", "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F"},
+        // What CP1250 lacks, and each byte that is no UTF-8, is one '?' and one character.
+        {"A日B\xFF" "C\xC5", "A?B?C?"}, {"€\xC5" + euros, "\x80?" + std::string(14, '\x80')}, {"", ""},
+    };
     TempDir dir;
-    const auto hex = dir.Write("p.hex", Program);
-    Outcome r = RunTool(dir, {hex, "AB", "Zażółć gęślą jaźń"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    ASSERT_EQ(r.out.size(), 8 + 128u);
-    EXPECT_EQ(r.out.substr(0, 24), "\x01\x02\x03\x04\xAB\xCD\x86" + std::string(1, '\0') + "AB              ");
-    EXPECT_EQ(r.out.substr(24, 16), "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F");
-    EXPECT_EQ(r.out.substr(40), std::string(6 * 16, '\xFF'));
-    EXPECT_EQ(r.out, LibraryStream(hex, {"AB", "Zażółć gęślą jaźń"}));
-    // Eight names, options anywhere, "--" before a name that looks like one.
-    r = RunTool(dir, {"p.hex", "1", "2", "3", "4", "5", "-o", "out.bin", "6", "7", "--", "-8"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(ReadFileBytes(dir.Path() / "out.bin"), LibraryStream(hex, {"1", "2", "3", "4", "5", "6", "7", "-8"}));
+    std::string text, expected, out;
+    std::vector<std::string> args{""};
+    for (const auto& [line, word] : lines) {
+        text += line + "\r\n";
+        expected += word;
+    }
+    for (const auto& [name, entry] : names) {
+        args.push_back(name);
+        expected += Entry(entry);
+    }
+    args[0] = dir.Write("p.hex", text + "\x1A:0400000001020304\n");  // nothing after a Ctrl-Z counts
+    EXPECT_EQ(RunTool(dir, args, out), 0);
+    EXPECT_EQ(out, expected);
 }
 
 TEST(VornStream, FailuresPrintTheMessageAndLeaveTheOutputAlone)
 {
     TempDir dir;
-    const auto hex = dir.Write("p.hex", Program);
-    const auto out = dir.Write("out.bin", "old");
-    const auto noFolder = dir.Path() / "no-folder" / "out.bin";
-    const int writer = open(hex.c_str(), O_RDWR | O_CLOEXEC);
+    const std::string hex = dir.Write("p.hex", Program), held = dir.Write("held.hex", Program),
+                      out = dir.Write("out.bin", "old"), usage = "\nTry 'vorn-stream --help'.\n";
+    const int writer = open(held.c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_EQ(flock(writer, LOCK_EX), 0);
     const std::pair<std::vector<std::string>, std::string> failures[] = {
-        {{(dir.Path() / "missing.hex").string(), "-o", out}, "File not found"},
-        {{dir.Path().string(), "-o", out}, "File access denied"},
-        {{hex, "-o", out}, "I/O error 32"},  // locked by a writer
+        {{(dir.Path() / "missing.hex").string(), "-o", out}, "File not found\n"},
+        {{dir.Path().string(), "-o", out}, "File access denied\n"},  // a folder or a device is no file
+        {{"/dev/null", "-o", out}, "File access denied\n"},
+        {{"/proc/self/mem", "-o", out}, "I/O error 5\n"},  // reading at offset 0 fails
+        {{held, "-o", out}, "I/O error 32\n"},              // a writer holds it
+        {{hex, "-o", hex + "x/out.bin"}, "cannot write " + hex + "x/out.bin: File not found\n"},
+        // The output is looked at before the input.
+        {{held + "x", "-o", hex + "/out.bin"}, "cannot write " + hex + "/out.bin: Invalid filename\n"},
+        {{}, "no HEX file given" + usage}, {{"-o", out}, "no HEX file given" + usage},
+        {{hex, "1", "2", "3", "4", "5", "6", "7", "8", "9"}, "more than 8 names" + usage},
+        {{hex, "-o"}, "-o needs a file name" + usage}, {{hex, "-o", out, "-o", out}, "-o given twice" + usage},
+        {{hex, "-x"}, "unknown option -x" + usage},
     };
+    std::string text;
     for (const auto& [args, message] : failures) {
-        const Outcome r = RunTool(dir, args);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "vorn-stream: " + message + "\n");
-        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(RunTool(dir, args, text), message.ends_with(usage) ? 2 : 1);
+        EXPECT_EQ(text, "vorn-stream: " + message);
         EXPECT_EQ(ReadFileBytes(out), "old");
     }
     close(writer);
-    Outcome r = RunTool(dir, {hex, "-o", noFolder});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "vorn-stream: cannot write " + noFolder.string() + ": File not found\n");
-    r = RunTool(dir, {hex, "-o", out});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ReadFileBytes(out), LibraryStream(hex, {}));
-    EXPECT_EQ(fs::status(out).permissions() & fs::perms::owner_write, fs::perms::owner_write);
-    EXPECT_EQ(Entries(dir), (std::vector<std::string>{"out.bin", "p.hex"}));
-}
-
-TEST(VornStream, WrongArgumentsExitWithTwoAndHelpExplains)
-{
-    TempDir dir;
-    const std::string hex = dir.Write("p.hex", Program).string();
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {hex, "1", "2", "3", "4", "5", "6", "7", "8", "9"}, {hex, "-o"}, {hex, "-o", "a", "-o", "b"},
-             {hex, "-x"}, {"-o", "a"}}) {
-        const Outcome r = RunTool(dir, args);
-        EXPECT_EQ(r.status, 2) << args.size();
-        EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find("vorn-stream --help"), std::string::npos);
-    }
-    EXPECT_EQ(Entries(dir), std::vector<std::string>{"p.hex"});
-    const Outcome help = RunTool(dir, {"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: vorn-stream HEXFILE", 0), 0u);
+    EXPECT_EQ(RunTool(dir, {"--help"}, text), 0);
+    EXPECT_EQ(text.rfind("Usage: vorn-stream HEXFILE", 0), 0u);
+    EXPECT_EQ(Entries(dir), 3);
+    // Options anywhere, "--" before a name that looks like one, missing names empty.
+    EXPECT_EQ(RunTool(dir, {hex, "1", "-o", out, "2", "--", "-3"}, text), 0) << text;
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(ReadFileBytes(out), ProgramWords + Entry("1") + Entry("2") + Entry("-3") + std::string(80, '\xFF'));
 }
 
 TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)
 {
     TempDir dir;
     const auto hex = dir.Write("p.hex", Program);
-    const std::string stream = LibraryStream(hex, {});
+    const std::string stream = ProgramWords + std::string(128, '\xFF');
     const fs::path real = dir.Write("real.bin", "old"), link = dir.Path() / "link", dangling = dir.Path() / "dangling",
                    fifo = dir.Path() / "fifo", device = dir.Path() / "null", folder = dir.Path() / "folder",
                    socketPath = dir.Path() / "socket";
@@ -173,35 +142,47 @@ TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)
     fs::create_symlink("made.bin", dangling);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     fs::create_directory(folder);
-    MakeSocket(socketPath);
+    sockaddr_un address{AF_UNIX, {}};
+    socketPath.string().copy(address.sun_path, sizeof address.sun_path - 1);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    close(sock);
     // A copy of /dev/null's node, where the test may make one (as root).
     const bool haveDevice = mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
-
-    // Links lead to the file that gets the stream; the links stay links.
-    EXPECT_EQ(RunTool(dir, {hex, "-o", link}).status, 0);
-    EXPECT_EQ(RunTool(dir, {hex, "-o", dangling}).status, 0);
-    EXPECT_TRUE(fs::is_symlink(link) && fs::is_symlink(dangling));
+    // Links lead to the file that gets the stream; the links stay links. A FIFO is
+    // written into once its reader comes, and a device as it is.
+    auto fromFifo = std::async(std::launch::async, [&] {
+        std::string text;
+        RunProgram({"/bin/cat", fifo}, 10s, &text);
+        return text;
+    });
+    std::string out;
+    for (const fs::path& target : {link, dangling, fifo, haveDevice ? device : link})
+        EXPECT_EQ(RunTool(dir, {hex, "-o", target}, out), 0) << target << out;
     EXPECT_EQ(ReadFileBytes(real), stream);
     EXPECT_EQ(ReadFileBytes(dir.Path() / "made.bin"), stream);
-
-    auto fromFifo = std::async(std::launch::async, ReadFifo, fifo, 10s);
-    EXPECT_EQ(RunTool(dir, {hex, "-o", fifo}).status, 0);
     EXPECT_EQ(fromFifo.get(), stream);
-    EXPECT_TRUE(fs::is_fifo(fifo));
-    if (haveDevice) {
-        EXPECT_EQ(RunTool(dir, {hex, "-o", device}).status, 0);
-        EXPECT_TRUE(fs::is_character_file(device));
-    }
-
     for (const fs::path& refused : {folder, socketPath}) {
-        const Outcome r = RunTool(dir, {hex, "-o", refused});
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "vorn-stream: cannot write " + refused.string() + ": not a regular file, FIFO or character device\n");
+        EXPECT_EQ(RunTool(dir, {hex, "-o", refused}, out), 1);
+        EXPECT_EQ(out, "vorn-stream: cannot write " + refused.string() +
+                           ": not a regular file, FIFO or character device\n");
     }
-    EXPECT_TRUE(fs::is_empty(folder));
-    EXPECT_TRUE(fs::is_socket(socketPath));
-    std::vector<std::string> expected{"dangling", "fifo", "folder", "link", "made.bin", "p.hex", "real.bin", "socket"};
-    if (haveDevice)
-        expected.insert(expected.begin() + 5, "null");
-    EXPECT_EQ(Entries(dir), expected);
+    // A FIFO that is something else once the stream is made is refused then.
+    const fs::path input = dir.Path() / "input", other = dir.Path() / "other";
+    ASSERT_EQ(mkfifo(input.c_str(), 0600) | mkfifo(other.c_str(), 0600), 0);
+    ChildProcess tool({VORN_STREAM_PATH, input, "-o", other}, true);
+    int in = -1;  // opens once vorn-stream reads, which it does after choosing its output
+    for (int i = 0; i < 1000 && in < 0 && !tool.Wait(10ms); ++i)
+        in = open(input.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    fs::remove(other);
+    dir.Write("other", "regular");
+    ASSERT_EQ(write(in, Program, std::strlen(Program)), ssize_t(std::strlen(Program)));
+    close(in);
+    EXPECT_EQ(tool.Wait(10s), 1);
+    EXPECT_EQ(tool.Read({}, 1s),
+              "vorn-stream: cannot write " + other.string() + ": not a FIFO or character device any more\n");
+    EXPECT_EQ(ReadFileBytes(other), "regular");
+    EXPECT_TRUE(fs::is_symlink(link) && fs::is_symlink(dangling) && fs::is_fifo(fifo) && fs::is_empty(folder) &&
+                fs::is_socket(socketPath) && (!haveDevice || fs::is_character_file(device)));
+    EXPECT_EQ(Entries(dir), haveDevice ? 11 : 10);  // with made.bin
 }
