@@ -1,24 +1,19 @@
 // A UART in front of a pseudo-terminal, for tests of when a write completes: the
-// device layer's writes wait in this line's queue and go out to the terminal one byte
-// at a time, each when its line time (10 bits, or 11 with two stop bits, at the
-// terminal's speed) has passed after the one before.
+// device layer's writes wait in this line's queue, and each byte goes out to the
+// terminal only once its line time (10 bits, or 11 with two stop bits, at the
+// terminal's speed) has passed after the one before. Bytes leave when the line is
+// next asked about, so no thread of its own is needed.
 #pragma once
 
 #include "serial/posix/LineOutput.h"
 
 #include <chrono>
-#include <condition_variable>
-#include <cstddef>
 #include <deque>
 #include <map>
 #include <mutex>
-#include <thread>
 
 class DrainingLine final : public TLineOutput {
 public:
-    DrainingLine();
-    ~DrainingLine() override;
-
     bool HasQueue(int) override { return true; }
     long Write(int fd, const char* data, std::size_t count) override;
     bool Queued(int fd, int* bytes) override;
@@ -33,14 +28,11 @@ private:
     struct Queue {
         std::deque<char> bytes;
         Clock::duration byteTime{};
-        Clock::time_point nextOut;  // when the front byte has been sent
+        Clock::time_point nextOut;  // when the front byte is on the line
     };
-    void Pump();
+    Queue& Settled(int fd);  // under mutex_
 
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
     std::map<int, Queue> queues_;
     std::size_t dropped_ = 0;
-    bool stop_ = false;
-    std::thread pump_;
 };
