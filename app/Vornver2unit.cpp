@@ -6,7 +6,6 @@
 #include "runtime/ErrorHook.h"
 #include "runtime/StopSignals.h"
 
-#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -142,7 +141,7 @@ void TForm1::OpenClick()
 
 void TForm1::SendClick()
 {
-    HoldSendInputUntilIdle();
+    holdSendInput_ = true;
     TBankNames names;
     QLineEdit* banks[] = {Bank1, Bank2, Bank3, Bank4, Bank5, Bank6, Bank7, Bank8};
     for (size_t i = 0; i < names.size(); ++i)
@@ -155,6 +154,7 @@ void TForm1::SendClick()
             EndOnStopSignal(stop.what());
         }
     });
+    DropHeldSendInput();
 }
 
 // A stop signal while the window lives: the port is released as Close releases
@@ -178,14 +178,14 @@ void TForm1::EndOnStopSignal(const std::string& report)
     QCoreApplication::exit(ExitStatusFor(TStopSignals::Received()));
 }
 
-// Clicks on Send made while the upload kept the loop busy are delivered only after
-// it returns, when Send is enabled again; they must not start a second upload.
-// They are all dispatched before the loop next waits for input.
-void TForm1::HoldSendInputUntilIdle()
+// Clicks and keys aimed at Send while the upload kept the loop busy are still
+// queued, and Send is enabled again: delivered now, while they are held, they start
+// no second upload. (Waiting for the loop's next idle moment is not enough: some
+// event dispatchers report that moment before they deliver what is queued.)
+void TForm1::DropHeldSendInput()
 {
-    holdSendInput_ = true;
-    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-            [this] { holdSendInput_ = false; }, Qt::SingleShotConnection);
+    QCoreApplication::processEvents();
+    holdSendInput_ = false;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)

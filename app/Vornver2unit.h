@@ -34,7 +34,7 @@ private:
     void MakeOpenDialog();
     void PlaceOpenDialog();
     void CentreOnDesktop();
-    void HoldSendInputUntilIdle();
+    void DropHeldSendInput();
     void WatchStopSignals();
     void EndOnStopSignal(const std::string& report);
     // Runs a command; an error leaving it goes to the application's top-level handler.

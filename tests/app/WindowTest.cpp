@@ -213,7 +213,9 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     PtyReader reader(pty_.Master());
     form_.Send->click();
     EXPECT_TRUE(reader.WaitFor(expected.size(), 5s));
-    QTest::qWait(100);
+    QEventLoop idle;  // a loop that waits for input, as the application's does
+    QTimer::singleShot(100, &idle, &QEventLoop::quit);
+    idle.exec();
     EXPECT_FALSE(reader.WaitFor(expected.size() + 1, 200ms));
     EXPECT_EQ(reader.Bytes(), expected);
     ExpectRestingState();
