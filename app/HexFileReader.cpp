@@ -100,13 +100,21 @@ bool Interrupted()
 
 // A FIFO stays non-blocking: reading one that no writer has opened yet would give
 // its end at once, so the reader first waits until there is data or a writer came
-// and went.
+// and went. The stop signals' notifier is watched too: a signal that came just
+// before the wait began would not interrupt it.
 void WaitForPipe(int fd)
 {
-    pollfd in{fd, POLLIN, 0};
-    while (::poll(&in, 1, -1) < 0)
-        if (errno != EINTR || Interrupted())
-            RaiseErrno(errno);
+    pollfd watched[2] = {{fd, POLLIN, 0}, {TStopSignals::NotifierFd(), POLLIN, 0}};
+    for (;;) {
+        if (::poll(watched, watched[1].fd >= 0 ? 2 : 1, -1) < 0) {
+            if (errno != EINTR)
+                RaiseErrno(errno);
+        } else if (watched[0].revents != 0) {
+            return;
+        }
+        if (TStopSignals::Received() != 0)
+            RaiseErrno(EINTR);
+    }
 }
 
 // Readers share the file; a writer holding it exclusively makes this a sharing violation.
