@@ -33,9 +33,9 @@ public:
             out.append(buffer, dst);
             if (rc != size_t(-1) || errno == E2BIG)
                 continue;
+            // A bad sequence, or one cut off at the end: each byte of it that is no
+            // character gives one '?', as the name's characters were counted.
             out += '?';
-            if (errno == EINVAL)  // an incomplete sequence at the end
-                break;
             size_t n = std::min(skip(reinterpret_cast<unsigned char*>(src), srcLeft), srcLeft);
             src += n;
             srcLeft -= n;

@@ -75,7 +75,8 @@ TEST(VornStream, WritesCharactersTenToSeventeenOfEveryLongerLineThenTheEightName
         // 17 characters in 26 bytes: the 17th character, not the 17th byte, is dropped.
         {"Zażółć gęślą jaźń", "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F"},
         // What CP1250 lacks, and each byte that is no UTF-8, is one '?' and one character.
-        {"A日B\xFF" "C\xC5", "A?B?C?"}, {"€\xC5" + euros, "\x80?" + std::string(14, '\x80')}, {"", ""},
+        {"A日B\xFF" "C\xC5", "A?B?C?"}, {"€\xC5" + euros, "\x80?" + std::string(14, '\x80')},
+        {std::string(14, 'a') + "\xE2\x82xyz", std::string(14, 'a') + "??"},  // a sequence cut at the end
     };
     TempDir dir;
     std::string text, expected, out;
