@@ -1,8 +1,12 @@
 // bench_serial: the cost of one Write of one byte to a pseudo-terminal drained by a reader
-// thread, against a plain write(2) loop in the same run; and the CPU time an open port
-// waiting for line events uses while nothing happens.
+// thread, against a plain write(2) loop in the same run; the time a one-byte Write at
+// 600 bit/s takes on a line that drains at its rate (the upload's pace), against the
+// byte's line time; and the CPU time an open port waiting for line events uses while
+// nothing happens.
+#include "DrainingLine.h"
 #include "PtyPair.h"
 #include "serial/CPort.h"
+#include "serial/posix/PosixComDevice.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -59,6 +63,27 @@ void PortWrite(benchmark::State& state, TComEvents events)
     port.Close();
 }
 
+// One-byte Writes at 600 bit/s, as the upload makes them, on a modelled line whose
+// queue holds each byte for its line time of 1/60 s.
+void UploadPace(benchmark::State& state)
+{
+    PtyPair pty;
+    PtyReader reader(pty.Master(), false);
+    DrainingLine line;
+    PosixComDevice device(line);
+    TComPort port(nullptr, &device);
+    port.SetPort(pty.Path());
+    port.SetBaudRate(br600);
+    port.SetEvents(TComEvents::FromBits(0x5E7));
+    port.SetSyncMethod(smNone);
+    port.Open();
+    char byte = 'U';
+    for (auto _ : state)
+        benchmark::DoNotOptimize(port.Write(&byte, 1));
+    state.counters["line_ms"] = 1000.0 / 60;
+    port.Close();
+}
+
 double ProcessCpuMs()
 {
     rusage usage{};
@@ -92,6 +117,7 @@ void IdlePort(benchmark::State& state)
 BENCHMARK(PlainWrite)->MinTime(0.5);
 BENCHMARK_CAPTURE(PortWrite, no_event_thread, TComEvents{})->MinTime(0.5);
 BENCHMARK_CAPTURE(PortWrite, window_events, TComEvents::FromBits(0x03FF))->MinTime(0.5);
+BENCHMARK(UploadPace)->Iterations(60)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(IdlePort)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
