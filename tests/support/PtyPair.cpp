@@ -9,6 +9,7 @@
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <utility>
 
 bool ReadPtySpeed(int fd, unsigned* input, unsigned* output);
 
@@ -34,8 +35,7 @@ PtyPair::PtyPair()
     if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
         throw Failure("openpty");
     path_ = name;
-    int flags = fcntl(master_, F_GETFL);
-    fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
 }
 
 PtyPair::~PtyPair()
@@ -47,15 +47,13 @@ PtyPair::~PtyPair()
 void PtyPair::ReleaseSlave()
 {
     if (slave_ >= 0)
-        ::close(slave_);
-    slave_ = -1;
+        ::close(std::exchange(slave_, -1));
 }
 
 void PtyPair::CloseMaster()
 {
     if (master_ >= 0)
-        ::close(master_);
-    master_ = -1;
+        ::close(std::exchange(master_, -1));
 }
 
 void PtyPair::Send(std::string_view bytes) const

@@ -65,7 +65,6 @@ public:
     // Blocks until `count` bytes have arrived in all, or `within` has passed.
     bool WaitFor(std::size_t count, std::chrono::milliseconds within) const;
     std::string Bytes() const;
-    std::size_t Total() const { return total_.load(); }
 
 private:
     void Run();
