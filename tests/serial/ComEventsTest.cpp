@@ -127,11 +127,7 @@ TEST_F(ComEvents, WaitThatFailsAtOnceDoesNotSpin)
 TEST_F(ComEvents, CloseDuringAHandOverEndsTheDispatchButNotFromTheEventThread)
 {
     port.SetOnRing([&](TComponent* sender) {
-        try {
-            static_cast<TComPort*>(sender)->Close();
-        } catch (const EInvalidOperation&) {
-            log.Add("refused");
-        }
+        try { static_cast<TComPort*>(sender)->Close(); } catch (const EInvalidOperation&) { log.Add("refused"); }
     });
     port.SetOnRLSDChange([&](TComponent*, bool on) { log.Add(on ? "RLSD+" : "RLSD-"); });
     Open(smNone);

@@ -84,10 +84,11 @@ std::pair<int, int> Raised(F&& call)
     return {0, 0};
 }
 
-// A closed port on a pseudo-terminal, with no events and no hand-over selected.
+// A closed port on a pseudo-terminal, with no events and no hand-over selected, on the
+// given device layer (the system's by default).
 class PtyPortTest : public ::testing::Test {
 protected:
-    PtyPortTest()
+    explicit PtyPortTest(TComDevice* device = nullptr) : port(nullptr, device)
     {
         port.SetPort(pty.Path());
         port.SetEvents({});
