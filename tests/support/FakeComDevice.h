@@ -1,13 +1,10 @@
-// A scripted TComDevice for what a pseudo-terminal cannot give: refused calls, line
-// errors, modem lines and line events of every kind. Everything else is tested on a
-// pseudo-terminal through SystemComDevice().
-//
+// A scripted TComDevice for what a pseudo-terminal cannot give: refused calls, line errors,
+// modem lines and line events of every kind (the rest is tested through SystemComDevice()).
 // - Every call is recorded (name, handle, two numbers) and fails when scripted to; a
 //   failed call touches nothing. CreateFile gives DeviceHandle; the fake moves no bytes.
 // - Events are the system layer's own, so waits block and wake as on a real port.
 // - WaitCommEvent completes at once with the oldest mask given to PostCommEvent, or goes
 //   pending until the next one; SetCommMask completes a pending wait with mask 0.
-// - ClearCommError reports CommErrors once and InQueue; GetCommModemStatus ModemStatus.
 #pragma once
 
 #include "serial/ComDevice.h"
@@ -49,7 +46,7 @@ public:
         else
             posted_.push_back(mask);
     }
-    std::atomic<DWORD> CommErrors{0}, InQueue{0}, ModemStatus{0};
+    std::atomic<DWORD> CommErrors{0}, InQueue{0}, ModemStatus{0};  // what the device reports; errors once
 
     int Count(const std::string& call) const
     {
