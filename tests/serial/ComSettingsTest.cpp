@@ -71,16 +71,11 @@ void Customise(TCustomComPort& port)
 
 class Persistence : public ::testing::Test {
 protected:
-    Persistence()
-    {
-        port.SetName("RS232");
-        loaded.SetName("RS232");
-    }
+    Persistence() { port.SetName("RS232"); loaded.SetName("RS232"); }
     std::filesystem::path IniPath() const { return dir.Path() / "ports.ini"; }
 
     TempDir dir;
-    TComPort port;
-    TComPort loaded;
+    TComPort port, loaded;
 };
 
 } // namespace
