@@ -30,11 +30,7 @@ protected:
     }
     static std::string MessageOf(const std::function<void()>& action)
     {
-        try {
-            action();
-        } catch (const Exception& e) {
-            return e.Message();
-        }
+        try { action(); } catch (const Exception& e) { return e.Message(); }
         return "(nothing raised)";
     }
 

@@ -18,10 +18,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::chrono::milliseconds Since(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-}
+auto Since(Clock::time_point t) { return std::chrono::floor<std::chrono::milliseconds>(Clock::now() - t); }
 
 std::string Pattern(std::size_t size)
 {

@@ -17,10 +17,7 @@
 using namespace std::chrono_literals;
 using Names = std::vector<std::string>;
 
-inline std::chrono::steady_clock::time_point Within(std::chrono::milliseconds ms)
-{
-    return std::chrono::steady_clock::now() + ms;
-}
+inline auto Within(std::chrono::milliseconds ms) { return std::chrono::steady_clock::now() + ms; }
 
 class EventLog {
 public:
@@ -76,11 +73,7 @@ private:
 template <typename F>
 std::pair<int, int> Raised(F&& call)
 {
-    try {
-        call();
-    } catch (const EComPort& e) {
-        return {e.Code(), e.WinCode()};
-    }
+    try { call(); } catch (const EComPort& e) { return {e.Code(), e.WinCode()}; }
     return {0, 0};
 }
 

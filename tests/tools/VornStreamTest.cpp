@@ -31,10 +31,7 @@ std::optional<int> RunTool(const TempDir& dir, std::vector<std::string> args, st
     return status;
 }
 
-std::string Word(unsigned a, unsigned b, unsigned c, unsigned d)
-{
-    return {char(a), char(b), char(c), char(d)};
-}
+std::string Word(unsigned a, unsigned b, unsigned c, unsigned d) { return {char(a), char(b), char(c), char(d)}; }
 
 std::string Entry(std::string bytes)
 {
@@ -42,10 +39,7 @@ std::string Entry(std::string bytes)
 }
 
 // Nothing but what the test made is left in `dir`.
-std::ptrdiff_t Entries(const TempDir& dir)
-{
-    return std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator());
-}
+std::ptrdiff_t Entries(const TempDir& dir) { return std::distance(fs::directory_iterator(dir.Path()), {}); }
 
 const char* const Program = ":0400000001020304F2\r\n:02000000ABCD86\r\n:00000001FF\r\n";
 const std::string ProgramWords = Word(1, 2, 3, 4) + Word(0xAB, 0xCD, 0x86, 0);
