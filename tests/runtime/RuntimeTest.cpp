@@ -8,9 +8,7 @@
 #include "runtime/Persistent.h"
 #include "runtime/RegistryKey.h"
 #include "runtime/TextLookup.h"
-
 #include "TempDir.h"
-
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <libintl.h>

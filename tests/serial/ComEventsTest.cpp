@@ -1,12 +1,9 @@
 // The scripted device for what a pseudo-terminal cannot give: every kind of line event, in its
 // order and on the thread SyncMethod chooses, modem lines, line errors and each refused call.
 #include "runtime/ErrorHook.h"
-
 #include "FakeComDevice.h"
 #include "SerialTest.h"
-
 #include <gmock/gmock.h>
-
 #include <sched.h>
 #include <sys/resource.h>
 #include <tuple>

@@ -2,11 +2,8 @@
 // give, bytes written and received, time-outs, aborts and hang-ups, the event thread
 // with each SyncMethod, and what Close keeps or drops.
 #include "serial/posix/PortName.h"
-
 #include "runtime/ErrorHook.h"
-
 #include "SerialTest.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>

@@ -1,15 +1,11 @@
 // The settings of a port: text forms, the records they build, the flow-control
 // summary, and saving to and loading from registry keys and INI files.
 #include "serial/ComPersistence.h"
-
 #include "runtime/IniFile.h"
 #include "runtime/RegistryKey.h"
-
 #include "SerialTest.h"
 #include "TempDir.h"
-
 #include <gmock/gmock.h>
-
 #include <cerrno>
 #include <sstream>
 #include <termios.h>

@@ -1,7 +1,6 @@
 // Work handed to the main thread: synchronous hand-overs and messages to hidden
 // windows, with the waits that keep two threads from blocking each other.
 #include "SerialTest.h"
-
 #include <atomic>
 #include <future>
 

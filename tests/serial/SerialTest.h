@@ -3,9 +3,7 @@
 #pragma once
 
 #include "serial/CPort.h"
-
 #include "PtyPair.h"
-
 #include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>

@@ -8,7 +8,6 @@
 #pragma once
 
 #include "serial/ComDevice.h"
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>

@@ -1,5 +1,4 @@
 #include "PtyPair.h"
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>

@@ -1,12 +1,9 @@
 // The progress gauge through what it shows: its picture, the screen, and what its setters do.
 #include "widgets/GaugeMath.h"
-
 #include "GaugeTestSupport.h"
-
 #include "runtime/Exception.h"
 #include "runtime/TextLookup.h"
 #include "ui_GaugeForm.h"
-
 #include <QApplication>
 #include <QPainter>
 #include <QScreen>
