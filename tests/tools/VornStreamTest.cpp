@@ -61,9 +61,7 @@ TEST(VornStream, WritesCharactersTenToSeventeenOfEveryLongerLineThenTheEightName
         {std::string(9, '\0') + "\xC1\xE6" + std::string(1, '\0') + "5\x01" "2\t4", Word(0, 0x05, 0x02, 0x04)},
         {":04000000DEADBEEF" + std::string(1000, 'Z'), Word(0xDE, 0xAD, 0xBE, 0xEF)},
     };
-    std::string euros;  // three bytes of UTF-8 each, one of CP1250
-    for (int i = 0; i < 15; ++i)
-        euros += "€";
+    const std::string euros = "€€€€€€€€€€€€€€€";  // 15, three bytes of UTF-8 each, one of CP1250
     const std::pair<std::string, std::string> names[] = {
         {"Prog", "Prog"}, {"", ""}, {" ", " "}, {"ABCDEFGHIJKLMNOPQRST", "ABCDEFGHIJKLMNOP"},
         // 17 characters in 26 bytes: the 17th character, not the 17th byte, is dropped.
