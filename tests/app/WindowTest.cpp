@@ -63,8 +63,7 @@ std::string HexLines(std::size_t count)
 TEST(Window, AFixedDialogCentredOnTheDesktopWithItsLabelsSizedToTheirText)
 {
     TForm1 form;
-    EXPECT_EQ(form.minimumSize(), QSize(335, 352));
-    EXPECT_EQ(form.maximumSize(), QSize(335, 352));
+    EXPECT_EQ(std::pair(form.minimumSize(), form.maximumSize()), std::pair(QSize(335, 352), QSize(335, 352)));
     EXPECT_EQ(form.pos(), QGuiApplication::primaryScreen()->availableGeometry().center() - form.rect().center());
     EXPECT_FALSE(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_TRUE(form.windowFlags() & Qt::WindowCloseButtonHint);
@@ -220,16 +219,13 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     EXPECT_EQ(reader.Bytes(), expected);
     ExpectRestingState();
     const PtyLine line = pty_.Line();  // 600 bit/s, 8N1, no flow control
-    EXPECT_EQ(line.OutputSpeed, 600u);
-    EXPECT_EQ(line.Attributes.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
-    EXPECT_EQ(line.Attributes.c_iflag & (IXON | IXOFF), 0u);
+    EXPECT_EQ(std::tuple(line.OutputSpeed, line.Attributes.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS),
+                         line.Attributes.c_iflag & (IXON | IXOFF)), std::tuple(600u, tcflag_t(CS8), tcflag_t(0)));
     // One paint a whole percent while the loop stood still, Send disabled, then back to 0.
     ASSERT_GE(painted.size(), 100u);
     EXPECT_LE(painted.size(), 102u);
     EXPECT_TRUE(std::is_sorted(painted.begin(), painted.end() - 1));
-    EXPECT_EQ(painted[painted.size() - 2], 100);
-    EXPECT_EQ(painted.back(), 0);
-    EXPECT_FALSE(sendEnabled);
+    EXPECT_EQ(std::tuple(painted[painted.size() - 2], painted.back(), sendEnabled), std::tuple(100, 0, false));
     EXPECT_TRUE(statusShown.contains(DataPhaseText + QString("@0")) &&
                 statusShown.contains(NamePhaseText + QString("@100"))) << statusShown.join(", ").toStdString();
     // A click after the upload has returned starts the next one as usual.
@@ -257,10 +253,8 @@ TEST_F(WindowUpload, AStopSignalReleasesThePortAndEndsTheProgram)
     testing::internal::CaptureStderr();
     EXPECT_EQ(QApplication::exec(), 128 + SIGTERM);
     const std::string report = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(raised);
-    EXPECT_TRUE(errors_.empty());
-    EXPECT_FALSE(form_.RS232.Connected());
-    EXPECT_FALSE(PortIsExclusive(pty_.Path()));
+    EXPECT_TRUE(raised && errors_.empty());
+    EXPECT_FALSE(form_.RS232.Connected() || PortIsExclusive(pty_.Path()));
     // What went out is the stream's start, up to where the signal came, and stays sent.
     reader.Stop();
     pty_.ReleaseSlave();

@@ -73,11 +73,7 @@ public:
         buffer_.erase(0, text.size());
         return text;
     }
-    void Signal(int signal)
-    {
-        if (!status_)
-            ::kill(pid_, signal);
-    }
+    void Signal(int signal) { if (!status_) ::kill(pid_, signal); }
     // The exit code, 128 + the signal for a killed program, or nullopt when it has not ended in time.
     std::optional<int> Wait(std::chrono::milliseconds timeout)
     {

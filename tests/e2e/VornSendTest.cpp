@@ -12,11 +12,10 @@
 namespace {
 
 // COM1, the default port, names no device here: a send that lost its --port must not reach a console.
-std::vector<std::string> SendCommand(const std::vector<std::string>& args)
+std::vector<std::string> SendCommand(std::vector<std::string> args)
 {
-    std::vector<std::string> command{"/usr/bin/env", "COM1_DEVICE=/nonexistent/ttyNone", VORN_SEND_PATH};
-    command.insert(command.end(), args.begin(), args.end());
-    return command;
+    args.insert(args.begin(), {"/usr/bin/env", "COM1_DEVICE=/nonexistent/ttyNone", VORN_SEND_PATH});
+    return args;
 }
 
 // `count` program lines of a distinct word each.

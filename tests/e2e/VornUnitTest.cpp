@@ -30,10 +30,7 @@ struct Transmitter : TComPort {
     void Send(std::string_view bytes) { EXPECT_EQ(Write(bytes.data(), std::int32_t(bytes.size())), bytes.size()); }
 };
 
-std::string Entry(std::string text)
-{
-    return text.append(16 - text.size(), ' ');
-}
+std::string Entry(std::string text) { return text.append(16 - text.size(), ' '); }
 
 // Names in CP1250, and as the unit shows them: decoded, pad spaces dropped, 0xFF alone
 // empty, control characters escaped so that they cannot drive the terminal.

@@ -8,9 +8,7 @@
 #include "runtime/Persistent.h"
 #include "runtime/RegistryKey.h"
 #include "runtime/TextLookup.h"
-
 #include "TempDir.h"
-
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <libintl.h>
@@ -30,11 +28,7 @@ protected:
     }
     static std::string MessageOf(const std::function<void()>& action)
     {
-        try {
-            action();
-        } catch (const Exception& e) {
-            return e.Message();
-        }
+        try { action(); } catch (const Exception& e) { return e.Message(); }
         return "(nothing raised)";
     }
 
@@ -87,9 +81,8 @@ TEST_F(Runtime, RuntimeTextsSearchDefaultThenAddedDomains)
 
 TEST_F(Runtime, ErrorMessagesFollowTheCodeOrNameTheClasses)
 {
-    const std::pair<int, int> byErrno[] = {{ENOENT, 2}, {ENOTDIR, 3},   {ENAMETOOLONG, 3}, {EMFILE, 4},
-                                           {ENFILE, 4}, {EACCES, 5},    {EPERM, 5},        {ENOSPC, 101},
-                                           {EIO, EIO},  {EWOULDBLOCK, 32}};
+    const std::pair<int, int> byErrno[] = {{ENOENT, 2}, {ENOTDIR, 3}, {ENAMETOOLONG, 3}, {EMFILE, 4}, {ENFILE, 4},
+                                           {EACCES, 5}, {EPERM, 5}, {ENOSPC, 101}, {EIO, EIO}, {EWOULDBLOCK, 32}};
     for (const auto& [error, code] : byErrno)
         EXPECT_EQ(EInOutError::FromErrno(error).ErrorCode(), code) << error;
     EXPECT_EQ(EInOutError::FromErrno(EIO).Message() + ", " + EInOutError::FromErrno(EINTR).Message() + ", " +
@@ -203,10 +196,9 @@ TEST_F(Runtime, RegistryKeyReadsByTypeAndWritesThroughKeepingWhatAHandWrote)
     key.WriteString("na\"me\\", awkward);
     EXPECT_EQ(TRegistry(file).ReadString("NA\"ME\\"), awkward);
     EXPECT_EQ(std::make_pair(key.ValueExists("TAIL"), key.ValueExists("Tall")), std::make_pair(true, false));
-    EXPECT_EQ(MessageOf([&] { key.ReadInteger("Blob"); }), "Invalid data type for 'Blob'");
-    EXPECT_EQ(MessageOf([&] { key.ReadInteger("Wide"); }), "Invalid data type for 'Wide'");
+    for (const std::string name : {"Blob", "Wide", "Port"})
+        EXPECT_EQ(MessageOf([&] { key.ReadInteger(name); }), "Invalid data type for '" + name + "'");
     EXPECT_EQ(MessageOf([&] { key.ReadString("Rate"); }), "Invalid data type for 'Rate'");
-    EXPECT_EQ(MessageOf([&] { key.ReadInteger("Port"); }), "Invalid data type for 'Port'");
     EXPECT_EQ(MessageOf([&] { key.ReadInteger("Gone"); }), "Failed to get data for 'Gone'");
     UseLanguage("pl_PL.UTF-8");
     EXPECT_EQ(MessageOf([&] { key.ReadInteger("Gone"); }) + ", " + MessageOf([&] { key.ReadString("Rate"); }),

@@ -1,12 +1,9 @@
 // The scripted device for what a pseudo-terminal cannot give: every kind of line event, in its
 // order and on the thread SyncMethod chooses, modem lines, line errors and each refused call.
 #include "runtime/ErrorHook.h"
-
 #include "FakeComDevice.h"
 #include "SerialTest.h"
-
 #include <gmock/gmock.h>
-
 #include <sched.h>
 #include <sys/resource.h>
 #include <tuple>
@@ -127,11 +124,7 @@ TEST_F(ComEvents, WaitThatFailsAtOnceDoesNotSpin)
 TEST_F(ComEvents, CloseDuringAHandOverEndsTheDispatchButNotFromTheEventThread)
 {
     port.SetOnRing([&](TComponent* sender) {
-        try {
-            static_cast<TComPort*>(sender)->Close();
-        } catch (const EInvalidOperation&) {
-            log.Add("refused");
-        }
+        try { static_cast<TComPort*>(sender)->Close(); } catch (const EInvalidOperation&) { log.Add("refused"); }
     });
     port.SetOnRLSDChange([&](TComponent*, bool on) { log.Add(on ? "RLSD+" : "RLSD-"); });
     Open(smNone);

@@ -2,11 +2,8 @@
 // give, bytes written and received, time-outs, aborts and hang-ups, the event thread
 // with each SyncMethod, and what Close keeps or drops.
 #include "serial/posix/PortName.h"
-
 #include "runtime/ErrorHook.h"
-
 #include "SerialTest.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -18,10 +15,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::chrono::milliseconds Since(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-}
+auto Since(Clock::time_point t) { return std::chrono::floor<std::chrono::milliseconds>(Clock::now() - t); }
 
 std::string Pattern(std::size_t size)
 {
@@ -39,11 +33,6 @@ bool Arrived(TComPort& port, std::size_t count)
         if (Clock::now() > deadline)
             return false;
     return true;
-}
-
-bool Has(const Names& entries, const std::string& entry)
-{
-    return std::find(entries.begin(), entries.end(), entry) != entries.end();
 }
 
 } // namespace
@@ -108,8 +97,7 @@ TEST_F(PtyPortTest, RefusedOpensTransfersAndSettingsLeaveThingsAsTheyWere)
     port.Open();
     EXPECT_TRUE(port.LineSignals().Empty() && port.TakeLineErrors().Empty());  // no modem lines, no counters
     EXPECT_EQ(Raised([&] { port.SetCustomBaudRate(0); }), std::make_pair(CError_SetStateFailed, EINVAL));
-    EXPECT_EQ(port.CustomBaudRate(), 0);
-    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(std::make_pair(port.CustomBaudRate(), port.Connected()), std::make_pair(0, true));
     EXPECT_EQ(pty.Line().OutputSpeed, 31250u);
 
     TComPort other;
@@ -183,11 +171,11 @@ TEST_F(PtyPortTest, ReceivedAndSentBytesAreReportedOnceOnTheThreadSyncMethodChoo
         port.Open();
         pty.Send(first);
         ASSERT_TRUE(log.Until([&](const Names& e) { return received(e) == first.size(); }));
-        EXPECT_FALSE(Has(log.Entries(), "flag"));
+        EXPECT_EQ(std::ranges::count(log.Entries(), "flag"), 0);
         pty.Send(second);
-        ASSERT_TRUE(log.Until([&](const Names& e) { return received(e) == 11 && Has(e, "flag"); }));
+        ASSERT_TRUE(log.Until([&](const Names& e) { return received(e) == 11 && std::ranges::count(e, "flag"); }));
         EXPECT_EQ(port.Write("ok", 2), 2);
-        ASSERT_TRUE(log.Until([](const Names& e) { return Has(e, "sent"); }));
+        ASSERT_TRUE(log.Until([](const Names& e) { return std::ranges::count(e, "sent") > 0; }));
         const std::size_t reported = log.Entries().size();  // nothing more comes
         log.Until([&](const Names& e) { return e.size() > reported; }, true, 50ms);
         std::string got(16, '\0');
@@ -354,8 +342,7 @@ TEST_F(PtyPortTest, PendingTransfersEndByAbortWithTheirCountsOrByHangUpWithAnErr
     pty.CloseMaster();
     EXPECT_EQ(Raised([&] { failedRead.get(); }), std::make_pair(CError_ReadFailed, EIO));
     EXPECT_EQ(Raised([&] { failedWrite.get(); }), std::make_pair(CError_WriteFailed, EIO));
-    port.DoneTransfer(read);
-    port.DoneTransfer(write);
+    port.DoneTransfer(read), port.DoneTransfer(write);
     EXPECT_EQ(Raised([&] { port.Write("x", 1); }), std::make_pair(CError_WriteFailed, EIO));
     EXPECT_EQ(Raised([&] { port.Read(input.data(), 1); }), std::make_pair(CError_ReadFailed, EIO));
     port.Close();

@@ -1,15 +1,11 @@
 // The settings of a port: text forms, the records they build, the flow-control
 // summary, and saving to and loading from registry keys and INI files.
 #include "serial/ComPersistence.h"
-
 #include "runtime/IniFile.h"
 #include "runtime/RegistryKey.h"
-
 #include "SerialTest.h"
 #include "TempDir.h"
-
 #include <gmock/gmock.h>
-
 #include <cerrno>
 #include <sstream>
 #include <termios.h>
@@ -71,16 +67,11 @@ void Customise(TCustomComPort& port)
 
 class Persistence : public ::testing::Test {
 protected:
-    Persistence()
-    {
-        port.SetName("RS232");
-        loaded.SetName("RS232");
-    }
+    Persistence() { port.SetName("RS232"); loaded.SetName("RS232"); }
     std::filesystem::path IniPath() const { return dir.Path() / "ports.ini"; }
 
     TempDir dir;
-    TComPort port;
-    TComPort loaded;
+    TComPort port, loaded;
 };
 
 } // namespace
@@ -114,12 +105,11 @@ TEST(ComSettingsText, TextFormsParseInUpperCaseAndFallBack)
         EXPECT_EQ(ParseBool(text), value) << text;
     const char* names[] = {"Disable", "Enable", "Handshake", "Toggle"};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(RTSText(TRTSFlowControl(i)), names[i]);
+        EXPECT_EQ(RTSText(TRTSFlowControl(i)) + "," + DTRText(TDTRFlowControl(i % 3)),
+                  names[i] + std::string(",") + names[i % 3]);
         EXPECT_EQ(std::make_pair(int(ParseRTS(names[i])), int(ParseDTR(names[i]))), std::make_pair(i, i % 3));
     }
-    EXPECT_EQ(DTRText(dtrHandshake), "Handshake");
-    EXPECT_EQ(ParseDTR("handSHAKE"), dtrHandshake);
-    EXPECT_EQ(ParseRTS("Enable "), rtsDisable);
+    EXPECT_EQ(std::tuple(ParseDTR("handSHAKE"), ParseRTS("Enable ")), std::tuple(dtrHandshake, rtsDisable));
 }
 
 TEST(ComSettings, RecordsCarryEverySetting)
@@ -224,11 +214,9 @@ TEST_F(Persistence, IniLoadKeepsWhatIsMissingOrNoNumber)
     loaded.Buffer().SetOutputSize(64);
     loaded.LoadFromIniSection(ini);
     // A missing CustomBaudRate is 9600; other missing values stay, and so does a size that is no number.
-    EXPECT_EQ(std::make_tuple(loaded.Port(), loaded.BaudRate(), loaded.CustomBaudRate(), loaded.StopBits()),
-              std::make_tuple("COM1", brCustom, 9600, sbOne5StopBits));
-    const TComBuffer& sizes = loaded.Buffer();
-    EXPECT_EQ(std::make_tuple(int(loaded.EventChar()), sizes.InputSize(), sizes.OutputSize()),
-              std::make_tuple(44, 1024, 64));
+    EXPECT_EQ(std::make_tuple(loaded.Port(), loaded.BaudRate(), loaded.CustomBaudRate(), loaded.StopBits(),
+                              int(loaded.EventChar()), loaded.Buffer().InputSize(), loaded.Buffer().OutputSize()),
+              std::make_tuple("COM1", brCustom, 9600, sbOne5StopBits, 44, 1024, 64));
 }
 
 TEST_F(Persistence, RegistryLoadHasNoDefaultsAndStopsAtTheFirstFailure)
@@ -240,10 +228,9 @@ TEST_F(Persistence, RegistryLoadHasNoDefaultsAndStopsAtTheFirstFailure)
     loaded.SetStoredGroups({sgBasic, sgOthers, sgParity});
     loaded.LoadFromRegistryKey(key);
     // Missing texts read as empty; CustomBaudRate is not read once BaudRate is no longer brCustom.
-    EXPECT_EQ(std::make_tuple(loaded.Port(), loaded.BaudRate(), loaded.CustomBaudRate(), loaded.StopBits()),
-              std::make_tuple("", br115200, 31250, sbOneStopBit));
-    EXPECT_EQ(std::make_tuple(int(loaded.EventChar()), loaded.Parity().Check()), std::make_tuple(0, false));
-    EXPECT_EQ(loaded.FlowControl().FlowControl(), fcHardware);
+    EXPECT_EQ(std::tuple(loaded.Port(), loaded.BaudRate(), loaded.CustomBaudRate(), loaded.StopBits(),
+                         int(loaded.EventChar()), loaded.Parity().Check(), loaded.FlowControl().FlowControl()),
+              std::tuple("", br115200, 31250, sbOneStopBit, 0, false, fcHardware));
     // The summary is read first, then the flow values have the last word.
     loaded.SetStoredGroups({sgBasic, sgFlowControl});
     loaded.LoadFromRegistryKey(key);

@@ -10,14 +10,15 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto ByteTime = 16600us;  // 10 bits at 600 bit/s, less a little for clock steps
 
-class DrainingPort : public ::testing::Test {
+// The line and its device are made before the port and taken apart after it.
+struct DrainingDevice { DrainingLine line; PosixComDevice device{line}; };
+
+class DrainingPort : protected DrainingDevice, public PtyPortTest {
 protected:
-    DrainingPort()
+    DrainingPort() : PtyPortTest(&device)
     {
-        port.SetPort(pty.Path());
         port.SetBaudRate(br600);
         port.SetEvents(MaskToEvents(0x5E7));  // as the window has them, on the event thread
-        port.SetSyncMethod(smNone);
     }
     std::string ReceivedAfterClose()
     {
@@ -25,11 +26,6 @@ protected:
         pty.ReleaseSlave();
         return pty.Receive(SIZE_MAX, 5s);
     }
-
-    PtyPair pty;
-    DrainingLine line;
-    PosixComDevice device{line};
-    TComPort port{nullptr, &device};
 };
 
 } // namespace

@@ -1,7 +1,6 @@
 // Work handed to the main thread: synchronous hand-overs and messages to hidden
 // windows, with the waits that keep two threads from blocking each other.
 #include "SerialTest.h"
-
 #include <atomic>
 #include <future>
 
@@ -66,13 +65,11 @@ TEST(MainThread, SentMessageRepliedOnEntryReleasesTheSenderFirst)
     });
     ASSERT_NE(window, 0u);
     EXPECT_EQ(ServeWhile([&] {
-                  const std::intptr_t result = SendMessage(window, WM_USER + 1, 32, 5);
-                  senderBack.set_value();
-                  return result;
-              }),
-              42);
-    EXPECT_TRUE(wasInSend);
-    EXPECT_FALSE(secondReply);
+        const std::intptr_t result = SendMessage(window, WM_USER + 1, 32, 5);
+        senderBack.set_value();
+        return result;
+    }), 42);
+    EXPECT_TRUE(wasInSend && !secondReply);
     EXPECT_FALSE(ReplyMessage(1));  // not in a sent message
     // Without a reply the sender gets what the procedure returns.
     EXPECT_EQ(ServeWhile([&] { return SendMessage(window, WM_USER + 2, 0, 0); }), -1);
@@ -107,12 +104,10 @@ TEST(MainThread, CancelAbandonsAHandOverTheMainThreadIsRunning)
     TMainThreadCancel running;
     std::atomic<bool> finished{false};
     EXPECT_FALSE(ServeWhile([&] {
-        const bool done = RunOnMainThread(
-            [&] {
-                running.Cancel();
-                EXPECT_TRUE(ServeMainThreadUntil([&] { return finished.load(); }, Within(2000ms)));
-            },
-            &running);
+        const bool done = RunOnMainThread([&] {
+            running.Cancel();
+            EXPECT_TRUE(ServeMainThreadUntil([&] { return finished.load(); }, Within(2000ms)));
+        }, &running);
         finished = true;
         WakeMainThread();
         return done;

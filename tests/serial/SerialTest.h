@@ -3,9 +3,7 @@
 #pragma once
 
 #include "serial/CPort.h"
-
 #include "PtyPair.h"
-
 #include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>
@@ -17,10 +15,7 @@
 using namespace std::chrono_literals;
 using Names = std::vector<std::string>;
 
-inline std::chrono::steady_clock::time_point Within(std::chrono::milliseconds ms)
-{
-    return std::chrono::steady_clock::now() + ms;
-}
+inline auto Within(std::chrono::milliseconds ms) { return std::chrono::steady_clock::now() + ms; }
 
 class EventLog {
 public:
@@ -76,18 +71,15 @@ private:
 template <typename F>
 std::pair<int, int> Raised(F&& call)
 {
-    try {
-        call();
-    } catch (const EComPort& e) {
-        return {e.Code(), e.WinCode()};
-    }
+    try { call(); } catch (const EComPort& e) { return {e.Code(), e.WinCode()}; }
     return {0, 0};
 }
 
-// A closed port on a pseudo-terminal, with no events and no hand-over selected.
+// A closed port on a pseudo-terminal, with no events and no hand-over selected, on the
+// given device layer (the system's by default).
 class PtyPortTest : public ::testing::Test {
 protected:
-    PtyPortTest()
+    explicit PtyPortTest(TComDevice* device = nullptr) : port(nullptr, device)
     {
         port.SetPort(pty.Path());
         port.SetEvents({});

@@ -1,5 +1,4 @@
 #include "DrainingLine.h"
-
 #include <termios.h>
 #include <unistd.h>
 

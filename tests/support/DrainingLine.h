@@ -6,7 +6,6 @@
 #pragma once
 
 #include "serial/posix/LineOutput.h"
-
 #include <chrono>
 #include <deque>
 #include <map>

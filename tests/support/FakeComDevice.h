@@ -1,17 +1,13 @@
-// A scripted TComDevice for what a pseudo-terminal cannot give: refused calls, line
-// errors, modem lines and line events of every kind. Everything else is tested on a
-// pseudo-terminal through SystemComDevice().
-//
+// A scripted TComDevice for what a pseudo-terminal cannot give: refused calls, line errors,
+// modem lines and line events of every kind (the rest is tested through SystemComDevice()).
 // - Every call is recorded (name, handle, two numbers) and fails when scripted to; a
 //   failed call touches nothing. CreateFile gives DeviceHandle; the fake moves no bytes.
 // - Events are the system layer's own, so waits block and wake as on a real port.
 // - WaitCommEvent completes at once with the oldest mask given to PostCommEvent, or goes
 //   pending until the next one; SetCommMask completes a pending wait with mask 0.
-// - ClearCommError reports CommErrors once and InQueue; GetCommModemStatus ModemStatus.
 #pragma once
 
 #include "serial/ComDevice.h"
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -49,13 +45,8 @@ public:
         else
             posted_.push_back(mask);
     }
-    std::atomic<DWORD> CommErrors{0}, InQueue{0}, ModemStatus{0};
+    std::atomic<DWORD> CommErrors{0}, InQueue{0}, ModemStatus{0};  // what the device reports; errors once
 
-    std::vector<FakeCall> Calls() const
-    {
-        std::lock_guard lock(mutex_);
-        return calls_;
-    }
     int Count(const std::string& call) const
     {
         std::lock_guard lock(mutex_);
@@ -63,9 +54,9 @@ public:
     }
     FakeCall Last(const std::string& call) const  // empty when never called
     {
-        const auto calls = Calls();
-        auto found = std::find_if(calls.rbegin(), calls.rend(), [&](auto& c) { return c.Name == call; });
-        return found == calls.rend() ? FakeCall{} : *found;
+        std::lock_guard lock(mutex_);
+        auto found = std::find_if(calls_.rbegin(), calls_.rend(), [&](auto& c) { return c.Name == call; });
+        return found == calls_.rend() ? FakeCall{} : *found;
     }
     int LiveEvents() const
     {
@@ -94,7 +85,7 @@ public:
             if (waitOverlapped_ && waitOverlapped_->hEvent == handle)
                 waitOverlapped_ = nullptr;
             if (events_.erase(handle))
-                return SystemComDevice().CloseHandle(handle);
+                return System().CloseHandle(handle);
             return handle == DeviceHandle || Failed(EBADF);
         });
     }
@@ -125,7 +116,7 @@ public:
         return Pass("WaitCommEvent", device, 0, 0, [&] {
             overlapped->InternalHigh = 0;
             overlapped->Internal = 0x103;  // pending
-            SystemComDevice().ResetEvent(overlapped->hEvent);
+            System().ResetEvent(overlapped->hEvent);
             waitMask_ = mask;
             waitOverlapped_ = overlapped;
             if (posted_.empty())
@@ -152,26 +143,22 @@ public:
     {
         THandle event = 0;
         Pass("CreateEvent", 0, manualReset, initialState, [&] {
-            event = SystemComDevice().CreateEvent(manualReset, initialState);
+            event = System().CreateEvent(manualReset, initialState);
             return events_.insert(event).second;
         });
         return event;
     }
-    bool SetEvent(THandle event) override { return SystemComDevice().SetEvent(event); }
-    bool ResetEvent(THandle event) override { return SystemComDevice().ResetEvent(event); }
+    bool SetEvent(THandle event) override { return System().SetEvent(event); }
+    bool ResetEvent(THandle event) override { return System().ResetEvent(event); }
     DWORD WaitForSingleObject(THandle e, DWORD t) override { return System().WaitForSingleObject(e, t); }
     DWORD WaitForMultipleObjects(DWORD count, const THandle* events, bool waitAll, DWORD ms) override
     {
         Pass("WaitForMultipleObjects", events[0], ms, count);  // the wait itself is not held up
-        return SystemComDevice().WaitForMultipleObjects(count, events, waitAll, ms);
+        return System().WaitForMultipleObjects(count, events, waitAll, ms);
     }
 
 private:
-    struct Script {
-        DWORD error;
-        int times;
-        int after;
-    };
+    struct Script { DWORD error; int times, after; };
     static TComDevice& System() { return SystemComDevice(); }
     static DWORD& LastError()
     {
@@ -197,14 +184,13 @@ private:
     }
     int CountLocked(const std::string& call) const
     {
-        auto named = [&](const FakeCall& c) { return c.Name == call; };
-        return static_cast<int>(std::count_if(calls_.begin(), calls_.end(), named));
+        return static_cast<int>(std::ranges::count(calls_, call, &FakeCall::Name));
     }
     void CompleteWait(DWORD mask)  // under mutex_
     {
         *waitMask_ = mask;
         waitOverlapped_->Internal = 0;
-        SystemComDevice().SetEvent(waitOverlapped_->hEvent);
+        System().SetEvent(waitOverlapped_->hEvent);
         waitOverlapped_ = nullptr;
     }
 

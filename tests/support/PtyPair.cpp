@@ -1,5 +1,4 @@
 #include "PtyPair.h"
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -9,21 +8,17 @@
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <utility>
 
 bool ReadPtySpeed(int fd, unsigned* input, unsigned* output);
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 std::runtime_error Failure(const char* what)
 {
     return std::runtime_error(std::string(what) + ": " + std::strerror(errno));
-}
-
-int RemainingMs(std::chrono::steady_clock::time_point deadline)
-{
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
 } // namespace
@@ -34,8 +29,7 @@ PtyPair::PtyPair()
     if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
         throw Failure("openpty");
     path_ = name;
-    int flags = fcntl(master_, F_GETFL);
-    fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
 }
 
 PtyPair::~PtyPair()
@@ -47,15 +41,13 @@ PtyPair::~PtyPair()
 void PtyPair::ReleaseSlave()
 {
     if (slave_ >= 0)
-        ::close(slave_);
-    slave_ = -1;
+        ::close(std::exchange(slave_, -1));
 }
 
 void PtyPair::CloseMaster()
 {
     if (master_ >= 0)
-        ::close(master_);
-    master_ = -1;
+        ::close(std::exchange(master_, -1));
 }
 
 void PtyPair::Send(std::string_view bytes) const
@@ -75,7 +67,7 @@ void PtyPair::Send(std::string_view bytes) const
 
 std::string PtyPair::Receive(std::size_t count, std::chrono::milliseconds within) const
 {
-    auto deadline = std::chrono::steady_clock::now() + within;
+    const auto deadline = Clock::now() + within;
     std::string bytes;
     char chunk[4096];
     while (bytes.size() < count) {
@@ -86,8 +78,9 @@ std::string PtyPair::Receive(std::size_t count, std::chrono::milliseconds within
         }
         if (n < 0 && errno != EAGAIN)
             break;  // EIO: the slave is closed and everything has been read
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd in{master_, POLLIN, 0};
-        if (::poll(&in, 1, RemainingMs(deadline)) <= 0)
+        if (::poll(&in, 1, static_cast<int>(std::max<long>(left, 0))) <= 0)
             break;
     }
     return bytes;
@@ -136,8 +129,7 @@ void PtyReader::Stop()
 {
     if (!thread_.joinable())
         return;
-    std::uint64_t one = 1;
-    if (::write(stop_, &one, sizeof one) != sizeof one)
+    if (eventfd_write(stop_, 1) != 0)
         std::terminate();
     thread_.join();
 }

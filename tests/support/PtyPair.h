@@ -1,10 +1,7 @@
-// A pseudo-terminal pair for the serial tests.
-//
-// The device under test opens the slave by its path (Path()); the test plays the other
-// end on the master. The master sees the slave's termios, so a test can read back the
-// speed and framing the device set. The pair holds a slave descriptor of its own until
-// ReleaseSlave(), so the master never reads a hang-up while the device is closed; after
-// ReleaseSlave() the device's close is the slave's last close, as with a real port.
+// A pseudo-terminal pair: the device under test opens the slave by its path, the test plays
+// the other end on the master, which also reads back the speed and framing the device set.
+// The pair holds a slave descriptor of its own until ReleaseSlave(), so the master never reads
+// a hang-up while the device is closed; after it the device's close is the slave's last close.
 #pragma once
 
 #include <atomic>
@@ -20,8 +17,7 @@
 // The line settings the slave carries, as the master reads them.
 struct PtyLine {
     termios Attributes{};
-    unsigned InputSpeed = 0;   // bit/s, exact also for rates without a Bxxx constant
-    unsigned OutputSpeed = 0;
+    unsigned InputSpeed = 0, OutputSpeed = 0;  // bit/s, exact also for rates without a Bxxx constant
 };
 
 class PtyPair {
@@ -65,7 +61,6 @@ public:
     // Blocks until `count` bytes have arrived in all, or `within` has passed.
     bool WaitFor(std::size_t count, std::chrono::milliseconds within) const;
     std::string Bytes() const;
-    std::size_t Total() const { return total_.load(); }
 
 private:
     void Run();

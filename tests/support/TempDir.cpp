@@ -1,5 +1,4 @@
 #include "TempDir.h"
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>

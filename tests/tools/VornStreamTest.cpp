@@ -31,10 +31,7 @@ std::optional<int> RunTool(const TempDir& dir, std::vector<std::string> args, st
     return status;
 }
 
-std::string Word(unsigned a, unsigned b, unsigned c, unsigned d)
-{
-    return {char(a), char(b), char(c), char(d)};
-}
+std::string Word(unsigned a, unsigned b, unsigned c, unsigned d) { return {char(a), char(b), char(c), char(d)}; }
 
 std::string Entry(std::string bytes)
 {
@@ -42,10 +39,7 @@ std::string Entry(std::string bytes)
 }
 
 // Nothing but what the test made is left in `dir`.
-std::ptrdiff_t Entries(const TempDir& dir)
-{
-    return std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator());
-}
+std::ptrdiff_t Entries(const TempDir& dir) { return std::distance(fs::directory_iterator(dir.Path()), {}); }
 
 const char* const Program = ":0400000001020304F2\r\n:02000000ABCD86\r\n:00000001FF\r\n";
 const std::string ProgramWords = Word(1, 2, 3, 4) + Word(0xAB, 0xCD, 0x86, 0);
@@ -67,9 +61,7 @@ TEST(VornStream, WritesCharactersTenToSeventeenOfEveryLongerLineThenTheEightName
         {std::string(9, '\0') + "\xC1\xE6" + std::string(1, '\0') + "5\x01" "2\t4", Word(0, 0x05, 0x02, 0x04)},
         {":04000000DEADBEEF" + std::string(1000, 'Z'), Word(0xDE, 0xAD, 0xBE, 0xEF)},
     };
-    std::string euros;  // three bytes of UTF-8 each, one of CP1250
-    for (int i = 0; i < 15; ++i)
-        euros += "€";
+    const std::string euros = "€€€€€€€€€€€€€€€";  // 15, three bytes of UTF-8 each, one of CP1250
     const std::pair<std::string, std::string> names[] = {
         {"Prog", "Prog"}, {"", ""}, {" ", " "}, {"ABCDEFGHIJKLMNOPQRST", "ABCDEFGHIJKLMNOP"},
         // 17 characters in 26 bytes: the 17th character, not the 17th byte, is dropped.

@@ -1,19 +1,16 @@
 // The progress gauge through what it shows: its picture, the screen, and what its setters do.
 #include "widgets/GaugeMath.h"
-
 #include "GaugeTestSupport.h"
-
 #include "runtime/Exception.h"
 #include "runtime/TextLookup.h"
 #include "ui_GaugeForm.h"
-
 #include <QApplication>
 #include <QPainter>
 #include <QScreen>
 #include <QTest>
 #include <climits>
 #include <cmath>
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <random>
 
 namespace {
@@ -33,15 +30,7 @@ std::string Sketch(const std::vector<QImage>& pictures)
     return rows;
 }
 
-std::string Refusal(const std::function<void()>& set)
-{
-    try {
-        set();
-    } catch (const EInvalidOperation& error) {
-        return error.Message();
-    }
-    return "no error";
-}
+auto Refused(const std::string& message) { return testing::ThrowsMessage<EInvalidOperation>(message); }
 
 // The window's gauge, 265 × 20 with the range 0..102, on a shown window.
 class Gauge : public ::testing::Test {
@@ -213,23 +202,22 @@ TEST_F(Gauge, BoundsHoldProgressAndCrossedBoundsAreRefused)
     gauge->SetMinValue(30);
     gauge->SetMaxValue(99);
     gauge->SetProgress(-1);
-    EXPECT_EQ(Refusal([&] { gauge->SetMinValue(200); }), "Value must be between -2147483647 and 98");
-    EXPECT_EQ(Refusal([&] { gauge->SetMaxValue(-5); }), "Value must be between 31 and 2147483647");
-    EXPECT_EQ(std::make_tuple(gauge->MinValue(), gauge->MaxValue(), gauge->Progress()),
-              std::make_tuple(30, 99, 30));
+    EXPECT_THAT([&] { gauge->SetMinValue(200); }, Refused("Value must be between -2147483647 and 98"));
+    EXPECT_THAT([&] { gauge->SetMaxValue(-5); }, Refused("Value must be between 31 and 2147483647"));
+    EXPECT_EQ(std::tuple(gauge->MinValue(), gauge->MaxValue(), gauge->Progress()), std::tuple(30, 99, 30));
     gauge->SetMinValue(INT_MIN);
     gauge->SetMaxValue(INT_MIN);
-    EXPECT_EQ(Refusal([&] { gauge->SetMinValue(0); }), "Value must be between -2147483647 and -2147483649");
+    EXPECT_THAT([&] { gauge->SetMinValue(0); }, Refused("Value must be between -2147483647 and -2147483649"));
     gauge->SetMaxValue(INT_MAX);
     gauge->SetProgress(INT_MAX - 1);
     EXPECT_EQ(gauge->Percent(), 99);
     gauge->SetMinValue(INT_MAX);
-    EXPECT_EQ(Refusal([&] { gauge->SetMaxValue(0); }), "Value must be between 2147483648 and 2147483647");
+    EXPECT_THAT([&] { gauge->SetMaxValue(0); }, Refused("Value must be between 2147483648 and 2147483647"));
     const auto use = [](const char* lang) { setenv("LANG", lang, 1), InitTextLookup(TEST_LOCALE_DIR); };
     use("pl_PL");
-    const std::string message = Refusal([&] { gauge->SetMaxValue(0); });
+    EXPECT_THAT([&] { gauge->SetMaxValue(0); },
+                Refused("Wartość musi leżeć poniżej 2147483647 i powyżej 2147483648"));
     use("C");
-    EXPECT_EQ(message, "Wartość musi leżeć poniżej 2147483647 i powyżej 2147483648");
 }
 
 TEST(GaugeForm, DesignerFormSetsEveryPropertyWhileTheGaugeIsLoading)
@@ -246,7 +234,7 @@ TEST(GaugeForm, DesignerFormSetsEveryPropertyWhileTheGaugeIsLoading)
     EXPECT_EQ(std::tuple(g.MinValue(), g.MaxValue(), g.Progress()), std::tuple(200, 300, 250));
     EXPECT_EQ(std::tuple(g.Kind(), g.BorderStyle(), g.ShowText(), g.ForeColor(), g.BackColor()),
               std::tuple(gkPie, bsNone, false, clRed, clBtnFace));
-    EXPECT_EQ(Refusal([&] { g.SetMaxValue(100); }), "Value must be between 201 and 2147483647");
+    EXPECT_THAT([&] { g.SetMaxValue(100); }, Refused("Value must be between 201 and 2147483647"));
     EXPECT_EQ(GaugePercent(-30, 10, 0), 100);  // an inverted range a stored form leaves: 0..100 % still
 }
 
@@ -265,7 +253,6 @@ TEST(GaugeMath, ScaledMatchesExtendedPrecisionEverywhere)
     }
 }
 #endif
-
 
 // One application; a Qt warning (a painter on an image without pixels, ...) fails the test.
 int main(int argc, char** argv)
