@@ -25,14 +25,14 @@ std::string Pattern(std::size_t size)
     return bytes;
 }
 
-// Waits (bounded) until the port holds `count` received bytes.
+// Waits (bounded) until the port holds `count` received bytes: the kernel hands them on
+// by itself, with nothing to wait on, so the count is looked at every millisecond.
 bool Arrived(TComPort& port, std::size_t count)
 {
-    const auto deadline = Within(1000ms);
-    while (static_cast<std::size_t>(port.ReceivedCount()) < count)
-        if (Clock::now() > deadline)
-            return false;
-    return true;
+    for (const auto deadline = Within(1000ms); Clock::now() < deadline; std::this_thread::sleep_for(1ms))
+        if (static_cast<std::size_t>(port.ReceivedCount()) >= count)
+            return true;
+    return false;
 }
 
 } // namespace
