@@ -121,6 +121,17 @@ TEST_F(ComEvents, WaitThatFailsAtOnceDoesNotSpin)
     EXPECT_EQ(fake.Last("SetCommMask").A, 0u);  // it still ends as usual
 }
 
+TEST_F(ComEvents, AnEventWhoseResultCannotBeReadIsNotReported)
+{
+    port.SetOnRing([&](TComponent*) { log.Add("Ring"); });
+    Open(smNone);
+    fake.Fail("GetOverlappedResult", 31, 1);
+    fake.PostCommEvent(EV_RING);
+    fake.PostCommEvent(EV_RING);
+    ASSERT_TRUE(fake.WaitForCall("WaitCommEvent", 3));  // both taken: the thread waits again
+    EXPECT_EQ(log.Entries(), Names{"Ring"});
+}
+
 TEST_F(ComEvents, CloseDuringAHandOverEndsTheDispatchButNotFromTheEventThread)
 {
     port.SetOnRing([&](TComponent* sender) {
