@@ -42,12 +42,18 @@ void TConsoleView::ShowMissingFile(const std::string& message)
     failed_ = true;
 }
 
+// Whole percents of the count; a file that grew meanwhile stays at 100.
+int TConsoleView::Percent() const
+{
+    return *total_ == 0 ? 100 : int(std::min<std::uint64_t>(100, sent_ * 100 / *total_));
+}
+
 // Whole percents with a total (a terminal each, a log every tenth), else byte counts.
 std::uint64_t TConsoleView::Step() const
 {
     if (!total_)
         return sent_ / (terminal_ ? kTerminalCountStep : kLogCountStep);
-    const std::uint64_t percent = *total_ == 0 ? 100 : std::min<std::uint64_t>(100, sent_ * 100 / *total_);
+    const auto percent = static_cast<std::uint64_t>(Percent());
     return terminal_ ? percent : percent / 10;
 }
 
@@ -73,15 +79,14 @@ void TConsoleView::Draw()
 
 void TConsoleView::DrawBar()
 {
-    const std::uint64_t total = *total_;
-    const int percent = total == 0 ? 100 : int(std::min<std::uint64_t>(100, sent_ * 100 / total));
+    const int percent = Percent();
     const int filled = percent * kBarWidth / 100;
     const std::string bar = std::string(size_t(filled), '#') + std::string(size_t(kBarWidth - filled), '.');
     std::fprintf(out_, "%s[%s] %3d%%  %llu", terminal_ ? "\r" : "", bar.c_str(), percent,
                  static_cast<unsigned long long>(sent_));
     // A file that grew meanwhile sends more than was counted.
-    if (sent_ <= total)
-        std::fprintf(out_, "/%llu", static_cast<unsigned long long>(total));
+    if (sent_ <= *total_)
+        std::fprintf(out_, "/%llu", static_cast<unsigned long long>(*total_));
     std::fprintf(out_, " bytes%s", terminal_ ? "" : "\n");
 }
 

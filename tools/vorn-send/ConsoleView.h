@@ -25,6 +25,7 @@ public:
     bool Failed() const { return failed_; }
 
 private:
+    int Percent() const;
     std::uint64_t Step() const;
     void Draw();
     void DrawBar();
