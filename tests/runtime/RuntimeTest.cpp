@@ -50,7 +50,8 @@ TEST(FormatTemplate, FillsPlaceholdersOfTheirOwnTypeAndKeepsTheRestAsText)
     EXPECT_EQ(fill("I/O error %d%%", {32}), "I/O error 32%");
     EXPECT_EQ(fill("'%s' %d %d %d", {std::string("Port"), -1, 2}), "'Port' -1 2 %d");
     EXPECT_EQ(fill("%2$d z %1$d %10$s", {1, 2, 3, 4, 5, 6, 7, 8, 9, std::string("J")}), "2 z 1 J");
-    EXPECT_EQ(fill("%0$d %s: %d %n % %3$d %1$x %1000$d %.*s", {2}), "%0$d %s: 2 %n % %3$d %1$x %1000$d %.*s");
+    EXPECT_EQ(fill("%0$d %s: %d %n % %3$d %1$x %1000$d %0001$d %.*s", {2}),
+              "%0$d %s: 2 %n % %3$d %1$x %1000$d %0001$d %.*s");
     for (const std::string_view end : {"%", "5%", "%1", "%12", "%1$", "%%%"})
         EXPECT_EQ(fill(end, {std::string("s")}), end == "%%%" ? "%%" : std::string(end));
     ::munmap(pages, 2 * page);

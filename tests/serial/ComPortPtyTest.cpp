@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <future>
 #include <termios.h>
 #include <thread>
@@ -51,8 +52,7 @@ TEST_F(PtyPortTest, LineCarriesEverySettingAndEachChangeAtOnce)
     for (int rate = brCustom; rate <= br256000; ++rate) {
         port.SetBaudRate(TBaudRate(rate));
         const PtyLine line = pty.Line();
-        EXPECT_EQ(line.InputSpeed, rates[rate]);
-        EXPECT_EQ(line.OutputSpeed, rates[rate]);
+        EXPECT_EQ(std::make_pair(line.InputSpeed, line.OutputSpeed), std::make_pair(rates[rate], rates[rate]));
     }
     // A pseudo-terminal forces CS8 and clears PARENB; the other framing bits stay as set.
     TComParity odd;
@@ -268,6 +268,8 @@ TEST_F(PtyPortTest, WriteEndsWhenItsBytesHaveGoneOrAtItsTimeOut)
 TEST_F(PtyPortTest, ReadsEndByTheirTimeOutRules)
 {
     port.Open();
+    const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = descriptors();
     struct Case {
         int interval, multiplier, constant;
         std::string sent, got;
@@ -305,6 +307,7 @@ TEST_F(PtyPortTest, ReadsEndByTheirTimeOutRules)
     port.SetDiscardNull(false);
     pty.Send(std::string("\0d", 2));
     EXPECT_EQ(std::string(got, static_cast<std::size_t>(port.Read(got, 2))), std::string("\0d", 2));
+    EXPECT_EQ(descriptors(), before);  // each read's wait releases what it took
 }
 
 TEST_F(PtyPortTest, PendingTransfersEndByAbortWithTheirCountsOrByHangUpWithAnError)

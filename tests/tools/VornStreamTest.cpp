@@ -154,6 +154,9 @@ TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)
         EXPECT_EQ(RunTool(dir, {hex, "-o", target}, out), 0) << target << out;
     EXPECT_EQ(ReadFileBytes(real), stream);
     EXPECT_EQ(ReadFileBytes(dir.Path() / "made.bin"), stream);
+    const mode_t mask = umask(0);  // a new file gets the mode the user's umask gives
+    umask(mask);
+    EXPECT_EQ(fs::status(dir.Path() / "made.bin").permissions(), fs::perms(0666 & ~mask));
     EXPECT_EQ(fromFifo.get(), stream);
     for (const fs::path& refused : {folder, socketPath}) {
         EXPECT_EQ(RunTool(dir, {hex, "-o", refused}, out), 1);

@@ -84,21 +84,25 @@ TEST_F(Gauge, BarsGrowByTheScaledPercentage)
             }
 }
 
-// The text is what showing it changes: crisp white letters, in the middle, that turn the
-// bar's black white and the white beside it black.
+// The text is what showing it changes: crisp white letters, in the middle of the paint
+// rectangle's size (not offset by its corner), that turn the bar's black white and the white beside it black.
 TEST_F(Gauge, PercentageTextInvertsWhatItCovers)
 {
     gauge->SetProgress(51);  // 50 %: the bar ends after column 131
     const QImage with = gauge->Picture(), without = PictureAt(50);
-    int onBar = 0, beside = 0;
+    QFont font = gauge->font();
+    font.setStyleStrategy(QFont::NoAntialias);
+    const QFontMetrics metrics(font);
+    QImage letters(265, 20, QImage::Format_RGB32);
+    letters.fill(Qt::black);
+    QPainter painter(&letters);
+    painter.setClipRect(1, 1, 263, 18), painter.setFont(font), painter.setPen(Qt::white);
+    painter.drawText((264 - metrics.horizontalAdvance("50%")) / 2, (19 - metrics.height()) / 2 + metrics.ascent(),
+                     "50%");
+    ASSERT_FALSE(with == without);
     for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 265; ++x) {
-            const unsigned text = Rgb(with, x, y) ^ Rgb(without, x, y);
-            ASSERT_TRUE(text == 0 || text == 0xFFFFFF) << "smoothed text at " << x << ", " << y;
-            if (text)
-                ++(x <= 131 ? onBar : beside);
-        }
-    EXPECT_GT(std::min(onBar, beside), 10);  // letters on both sides of the middle
+        for (int x = 0; x < 265; ++x)
+            ASSERT_EQ(Rgb(with, x, y) ^ Rgb(without, x, y), Rgb(letters, x, y)) << "text at " << x << ", " << y;
 }
 
 // Pie clockwise from twelve, needle from the left over the dial, the gauge's own colour
@@ -127,6 +131,8 @@ TEST_F(Gauge, PieAndNeedlePixelByPixel)
               "############ ########### ooo######ooo ############### ############### ### ##############o\n");
     gauge->resize(6, 1);  // a dial one pixel high is its outline only
     EXPECT_EQ(Sketch({PictureAt(50)}), "######\n");
+    gauge->resize(15, 8), gauge->SetBorderStyle(bsSingle), gauge->SetForeColor(clBlue);  // the dial's base line
+    EXPECT_EQ(Sketch({PictureAt(30)}).substr(7 * 16), "#oooooooooooooo\n");            // is on the bottom border
     for (const auto& [value, whole] : std::initializer_list<std::pair<double, std::int64_t>>{
              {0.5, 0}, {1.5, 2}, {-1.5, -2}, {2.5000001, 3}, {131.99999999999997, 132}})
         EXPECT_EQ(RoundHalfEven(value), whole) << value;  // the points round half to even
