@@ -9,8 +9,55 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace {
+
+const char* const kUsage =
+    "usage: vorn-transmitter [--port NAME] [toolkit options such as -platform NAME]\n"
+    "       vorn-transmitter --help | --version\n"
+    "\n"
+    "  --port NAME  the port: COMn (default COM1; $COMn_DEVICE names its device),\n"
+    "               a device path such as /dev/ttyUSB0, or a name under /dev\n";
+
+int Usage(const std::string& problem)
+{
+    std::fprintf(stderr, "vorn-transmitter: %s\n\n%s", problem.c_str(), kUsage);
+    return 2;
+}
+
+// Takes the window's own options out of argv and leaves the toolkit's; -1 to go on,
+// else the exit status. Done before the toolkit starts, so that --help needs no display.
+int TakeOwnOptions(int& argc, char** argv, std::string& port)
+{
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
+            std::fputs(arg == "--version" ? "vorn-transmitter " VORN_VERSION "\n" : kUsage, stdout);
+            return 0;
+        }
+        if (arg != "--port")
+            argv[kept++] = argv[i];
+        else if (++i < argc)
+            port = argv[i];
+        else
+            return Usage("--port needs a name");
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+    return -1;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    std::string port = "COM1";
+    if (const int status = TakeOwnOptions(argc, argv, port); status >= 0)
+        return status;
     InitTextLookup();
     InitComErrorMessages();
     // Made on the main thread, where the upload runs: a stop signal that another
@@ -19,6 +66,8 @@ int main(int argc, char* argv[])
 
     SetMainThread();
     QApplication application(argc, argv);
+    if (const QStringList rest = QApplication::arguments(); rest.size() > 1)
+        return Usage("unknown argument " + rest[1].toStdString());
     // Work the ports' event threads hand to the main thread runs from the message loop.
     SetMainThreadWakeup([] {
         QMetaObject::invokeMethod(qApp, [] { ProcessMainThreadWork(); }, Qt::QueuedConnection);
@@ -31,7 +80,7 @@ int main(int argc, char* argv[])
 
     int status;
     {
-        TForm1 form;
+        TForm1 form(nullptr, port);
         form.show();
         status = QApplication::exec();
     }

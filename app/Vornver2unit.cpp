@@ -57,7 +57,7 @@ private:
     TForm1& form_;
 };
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent), RS232(nullptr)
+TForm1::TForm1(QWidget* parent, std::string port) : QWidget(parent), RS232(nullptr), port_(std::move(port))
 {
     ReadStoredForm();
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -87,6 +87,7 @@ void TForm1::ReadStoredForm()
         setupUi(this);
         RS232.BeginLoading();
         LoadTransmitterPortSettings(RS232);
+        RS232.SetPort(port_);
     }
     // Labels size themselves to their text in the font at hand.
     for (auto* label : findChildren<QLabel*>())

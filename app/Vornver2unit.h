@@ -7,6 +7,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <string>
 
 class QFileDialog;
 
@@ -14,7 +15,8 @@ class TForm1 : public QWidget, public Ui::TForm1 {
     Q_OBJECT
 
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    // `port` names the device as the port's Port does; the stored form has COM1.
+    explicit TForm1(QWidget* parent = nullptr, std::string port = "COM1");
     ~TForm1() override;
 
     QFileDialog* OpenHEX;
@@ -40,5 +42,6 @@ private:
     // Runs a command; an error leaving it goes to the application's top-level handler.
     static void RunCommand(const std::function<void()>& command);
 
+    std::string port_;
     bool holdSendInput_ = false;
 };

@@ -127,7 +127,7 @@ protected:
     {
         form_.Postep->installEventFilter(this);
         form_.StatusBar->installEventFilter(this);
-        setenv("COM1_DEVICE", pty_.Path().c_str(), 1);
+        setenv("COM1_DEVICE", "/nonexistent/ttyNone", 1);  // the port is given as on the command line
         SetApplicationExceptionHandler([this](const std::exception& e) { errors_.push_back(e.what()); });
         form_.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form_));
@@ -166,7 +166,7 @@ protected:
     TempDir dir_;
     PtyPair pty_;
     std::function<void(QObject*)> painting_ = [](QObject*) {};  // outlives the form it watches
-    TForm1 form_;
+    TForm1 form_{nullptr, pty_.Path()};
     std::vector<std::string> errors_;
 };
 
@@ -232,7 +232,7 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     form_.Send->click();
     EXPECT_TRUE(reader.WaitFor(2 * expected.size(), 5s));
     // The gauge starts from 0 even when the port then fails to open.
-    setenv("COM1_DEVICE", (dir_.Path() / "ttyNone").c_str(), 1);
+    form_.RS232.SetPort((dir_.Path() / "ttyNone").string());
     form_.Postep->SetProgress(50);
     form_.Send->click();
     EXPECT_EQ(errors_, (std::vector<std::string>{"I/O error 32", "Unable to open com port (win error code: 2)"}));

@@ -52,6 +52,7 @@ TEST(VornSend, WrongArgumentsAndFailuresExitWithTheirStatusAndMessage)
     const std::pair<std::vector<std::string>, std::pair<int, std::string>> cases[] = {
         {{}, {2, usage}}, {{"--port"}, {2, usage}}, {{"--bogus", hex}, {2, usage}},
         {{hex, "1", "2", "3", "4", "5", "6", "7", "8", "9"}, {2, usage}}, {{"--help"}, {0, "--port NAME"}},
+        {{"--list", "--bogus"}, {0, ""}},  // what it lists is the machine's; the list is tried on its own
         {{(dir.Path() / "none.hex").string()}, {1, "vorn-send: Plik o podanej nazwie nie istnieje!\n"}},
         {{hex}, {1, "vorn-send: Unable to open com port (win error code: 2)\n"}},
     };
@@ -69,6 +70,22 @@ TEST(VornSend, WrongArgumentsAndFailuresExitWithTheirStatusAndMessage)
     const std::string received = pty.Receive(SIZE_MAX, 300ms);
     EXPECT_GT(received.size(), 1000u);
     EXPECT_EQ(received, Stream(big).substr(0, received.size()));
+}
+
+// Without a display and before anything else: the window too.
+TEST(Programs, EachTellsItsVersionAndUsage)
+{
+    std::string out;
+    for (const std::string program : {VORN_SEND_PATH, VORN_STREAM_PATH, VORN_UNIT_PATH,
+#ifdef VORN_TRANSMITTER_PATH
+                                      VORN_TRANSMITTER_PATH
+#endif
+         }) {
+        EXPECT_EQ(RunProgram({"/usr/bin/env", "-u", "DISPLAY", program, "--version"}, 10s, &out), 0);
+        EXPECT_EQ(out, std::filesystem::path(program).filename().string() + " " VORN_VERSION "\n");
+        EXPECT_EQ(RunProgram({"/usr/bin/env", "-u", "DISPLAY", program, "--help"}, 10s, &out), 0);
+        EXPECT_NE(out.find("--help"), std::string::npos) << out;
+    }
 }
 
 TEST(VornSend, WaitsForAFifosWriterReadsItOnceAndShowsTheBytesSent)

@@ -8,6 +8,7 @@
 #include "runtime/StopSignals.h"
 #include "runtime/TextLookup.h"
 #include "serial/CPort.h"
+#include "serial/posix/PortList.h"
 
 #include <cstdio>
 #include <cstring>
@@ -21,14 +22,18 @@ namespace {
 
 const char* const kUsage =
     "usage: vorn-send [--port NAME] HEXFILE [NAME1 ... NAME8]\n"
+    "       vorn-send --list | --help | --version\n"
     "\n"
     "Uploads the program words of HEXFILE and up to eight program names (UTF-8,\n"
     "at most 16 characters each; missing names are empty) to the unit, exactly as\n"
     "the transmitter window does: 600 bit/s, 8 data bits, no parity, one stop bit.\n"
     "\n"
-    "  --port NAME  the port: COMn (default COM1; $COMn_DEVICE names its device)\n"
-    "               or a device path such as /dev/ttyUSB0\n"
+    "  --port NAME  the port: COMn (default COM1; $COMn_DEVICE names its device),\n"
+    "               a device path such as /dev/ttyUSB0, or a name under /dev\n"
+    "  --list       the serial ports present, one a line: the device, its stable\n"
+    "               /dev/serial/by-id link and the USB adapter's ids and names\n"
     "  --help       this text\n"
+    "  --version    the program's version\n"
     "\n"
     "HEXFILE may be a pipe or FIFO; it is read once. SIGINT, SIGTERM and SIGHUP stop\n"
     "the upload before its next byte and release the port; the bytes sent are reported.\n"
@@ -48,6 +53,16 @@ int Usage(const char* problem)
     return 2;
 }
 
+int ListPorts()
+{
+    const auto ports = ListSerialPorts();
+    for (const TSerialPortInfo& port : ports)
+        std::puts(DescribeSerialPort(port).c_str());
+    if (ports.empty())
+        std::fputs("vorn-send: no serial ports found\n", stderr);
+    return 0;
+}
+
 // Returns -1 when the arguments are good, else the exit status.
 int Parse(int argc, char* argv[], Arguments& args)
 {
@@ -58,6 +73,12 @@ int Parse(int argc, char* argv[], Arguments& args)
             std::fputs(kUsage, stdout);
             return 0;
         }
+        if (arg == "--version") {
+            std::puts("vorn-send " VORN_VERSION);
+            return 0;
+        }
+        if (arg == "--list")
+            return ListPorts();
         if (arg == "--port") {
             if (++i == argc)
                 return Usage("--port needs a name");

@@ -28,8 +28,8 @@ StreamArguments ParseArguments(int argc, char** argv)
             TakePositional(args, positional, argv[i]);
         } else if (arg == "--") {
             optionsEnded = true;
-        } else if (arg == "-h" || arg == "--help") {
-            args.help = true;
+        } else if (arg == "-h" || arg == "--help" || arg == "--version") {
+            (arg == "--version" ? args.version : args.help) = true;
             return args;
         } else if (arg == "-o") {
             if (i + 1 >= argc)
@@ -60,6 +60,7 @@ std::string UsageText()
            "              once the whole stream is made\n"
            "  --          what follows is no option (for names that begin with '-')\n"
            "  -h, --help  show this text\n"
+           "  --version   show the program's version\n"
            "\n"
            "Nothing is written when HEXFILE cannot be read. Exit status: 0 done,\n"
            "1 a file could not be read or written, 2 wrong arguments.\n";

@@ -9,6 +9,7 @@
 
 struct StreamArguments {
     bool help = false;
+    bool version = false;
     std::string hexFile;
     TBankNames names;                   // missing names stay empty
     std::optional<std::string> output;  // standard output when absent

@@ -40,8 +40,8 @@ int main(int argc, char** argv)
         std::cerr << "vorn-stream: " << e.what() << "\nTry 'vorn-stream --help'.\n";
         return ExitUsage;
     }
-    if (args.help) {
-        std::cout << UsageText();
+    if (args.help || args.version) {
+        std::cout << (args.help ? UsageText() : "vorn-stream " VORN_VERSION "\n");
         return 0;
     }
     InitTextLookup();

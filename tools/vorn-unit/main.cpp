@@ -19,7 +19,7 @@
 namespace {
 
 constexpr const char* Usage =
-    "usage: vorn-unit [-o FILE]\n"
+    "usage: vorn-unit [-o FILE] | --help | --version\n"
     "  Simulates the unit on a pseudo-terminal and prints COM1_DEVICE=<port> first.\n"
     "  Reports the line settings and a summary of every upload until interrupted.\n"
     "  -o FILE  after each upload FILE holds that upload's bytes (each upload replaces the last)\n";
@@ -48,8 +48,8 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "-o" && i + 1 < argc && output.empty()) {
             output = argv[++i];
-        } else if (arg == "-h" || arg == "--help") {
-            std::cout << Usage;
+        } else if (arg == "-h" || arg == "--help" || arg == "--version") {
+            std::cout << (arg == "--version" ? "vorn-unit " VORN_VERSION "\n" : Usage);
             return 0;
         } else {
             std::cerr << Usage;
