@@ -10,13 +10,13 @@ namespace {
 const char* FileErrorText(int code)
 {
     switch (code) {
-    case 2: return "File not found";
-    case 3: return "Invalid filename";
-    case 4: return "Too many open files";
-    case 5: return "File access denied";
-    case EInOutError::ReadBeyondEnd: return "Read beyond end of file";
-    case EInOutError::DiskFull: return "Disk full";
-    case EInOutError::InvalidInput: return "Invalid numeric input";
+    case 2: return N_("File not found");
+    case 3: return N_("Invalid filename");
+    case 4: return N_("Too many open files");
+    case 5: return N_("File access denied");
+    case EInOutError::ReadBeyondEnd: return N_("Read beyond end of file");
+    case EInOutError::DiskFull: return N_("Disk full");
+    case EInOutError::InvalidInput: return N_("Invalid numeric input");
     default: return nullptr;
     }
 }

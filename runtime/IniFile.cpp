@@ -18,8 +18,8 @@
 
 namespace {
 
-const char* const kReadFailed = "Cannot read the file '%s': %s";
-const char* const kWriteFailed = "Cannot write the file '%s': %s";
+const char* const kReadFailed = N_("Cannot read the file '%s': %s");
+const char* const kWriteFailed = N_("Cannot write the file '%s': %s");
 
 [[noreturn]] void Fail(const char* pattern, const std::filesystem::path& file, const std::string& reason)
 {

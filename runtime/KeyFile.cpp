@@ -1,4 +1,5 @@
 #include "KeyFile.h"
+#include "TextLookup.h"
 
 #include <cstdio>
 #include <set>
@@ -68,12 +69,12 @@ const char* TakeQuoted(std::string_view& s, std::string& out)
             case '"': c = '"'; break;
             case 'n': c = '\n'; break;
             case 'r': c = '\r'; break;
-            default: return "unknown escape sequence in quoted text";
+            default: return N_("unknown escape sequence in quoted text");
             }
         }
         out += c;
     }
-    return "quoted text without its closing quote";
+    return N_("quoted text without its closing quote");
 }
 
 const char* TakeName(std::string_view& s, std::string& name)
@@ -90,11 +91,11 @@ const char* ParseDword(std::string_view digits, TKeyValue& value)
 {
     digits = Trim(digits);
     if (digits.empty() || digits.size() > 8)
-        return "a dword needs 1 to 8 hexadecimal digits";
+        return N_("a dword needs 1 to 8 hexadecimal digits");
     std::uint32_t number = 0;
     for (char c : digits) {
         if (HexDigit(c) < 0)
-            return "a dword needs 1 to 8 hexadecimal digits";
+            return N_("a dword needs 1 to 8 hexadecimal digits");
         number = number << 4 | std::uint32_t(HexDigit(c));
     }
     value.type = TKeyDataType::Integer;
@@ -116,13 +117,13 @@ const char* ParseHexBytes(std::string_view data, std::string& bytes, bool& more)
         const std::size_t comma = data.find(',');
         const std::string_view pair = Trim(data.substr(0, comma));
         if (pair.empty() || pair.size() > 2 || HexDigit(pair[0]) < 0 || HexDigit(pair.back()) < 0)
-            return "malformed hexadecimal data";
+            return N_("malformed hexadecimal data");
         bytes += char(pair.size() == 1 ? HexDigit(pair[0]) : HexDigit(pair[0]) * 16 + HexDigit(pair[1]));
         if (comma == std::string_view::npos)
             break;
         data.remove_prefix(comma + 1);
         if (data.empty())
-            return "malformed hexadecimal data";
+            return N_("malformed hexadecimal data");
     }
     return nullptr;
 }
@@ -136,17 +137,17 @@ const char* TakeHexKind(std::string_view& s, std::int64_t& kind)
     if (!s.empty() && s[0] == '(') {
         const std::size_t close = s.find(')');
         if (close == std::string_view::npos || close == 1 || close > 9)
-            return "unknown data form";
+            return N_("unknown data form");
         kind = 0;
         for (char c : s.substr(1, close - 1)) {
             if (HexDigit(c) < 0)
-                return "unknown data form";
+                return N_("unknown data form");
             kind = kind * 16 + HexDigit(c);
         }
         s.remove_prefix(close + 1);
     }
     if (s.empty() || s[0] != ':')
-        return "unknown data form";
+        return N_("unknown data form");
     s.remove_prefix(1);
     return nullptr;
 }
@@ -243,12 +244,12 @@ const char* TParser::ParseData(std::string_view data, TKeyValue& value, std::str
         value.type = TKeyDataType::String;
         if (const char* reason = TakeQuoted(data, value.text))
             return reason;
-        return Trim(data).empty() ? nullptr : "unexpected text after the value";
+        return Trim(data).empty() ? nullptr : N_("unexpected text after the value");
     }
     if (StartsNoCase(data, "dword:"))
         return ParseDword(data.substr(6), value);
     if (!StartsNoCase(data, "hex"))
-        return "unknown data form";
+        return N_("unknown data form");
     std::int64_t kind = -1;
     if (const char* reason = TakeHexKind(data, kind))
         return reason;
@@ -260,7 +261,7 @@ const char* TParser::ParseData(std::string_view data, TKeyValue& value, std::str
         if (!more)
             break;
         if (next_ == lines_.size())
-            return "hexadecimal data continued past the end of the file";
+            return N_("hexadecimal data continued past the end of the file");
         data = lines_[next_].body;
         raw += lines_[next_++].whole;
     }
@@ -274,7 +275,7 @@ const char* TParser::ParseValue(std::string_view line, TKeyValue& value, std::st
         return reason;
     line = Trim(line);
     if (line.empty() || line[0] != '=')
-        return "'=' expected after the value name";
+        return N_("'=' expected after the value name");
     return ParseData(Trim(line.substr(1)), value, raw);
 }
 
@@ -290,17 +291,17 @@ bool TParser::Run(std::vector<TKeyFileEntry>& entries, TKeyFileError& error)
         const char* reason = nullptr;
         if (body.empty() || body[0] == ';' || body[0] == '#' || body == kHeader || body.starts_with(kOtherHeader)) {
         } else if (body[0] == '[' && body.back() == ']') {
-            reason = keySeen ? "the file holds more than one key" : nullptr;
+            reason = keySeen ? N_("the file holds more than one key") : nullptr;
             keySeen = true;
         } else if (body[0] == '"' || body[0] == '@') {
             TKeyValue value;
             reason = ParseValue(body, value, entry.raw);
             entry.value = std::move(value);
         } else {
-            reason = "unrecognised line";
+            reason = N_("unrecognised line");
         }
         if (!reason && entry.value && !names.insert(UpperCase(entry.value->name)).second)
-            reason = "the value is given twice";
+            reason = N_("the value is given twice");
         if (reason) {
             error = {number, reason};
             return false;

@@ -9,11 +9,11 @@
 
 namespace {
 
-const char* const kGetFailed = "Failed to get data for '%s'";
-const char* const kSetFailed = "Failed to set data for '%s'";
-const char* const kInvalidType = "Invalid data type for '%s'";
-const char* const kReadCause = "cannot read the file '%s': %s";
-const char* const kWriteCause = "cannot write the file '%s': %s";
+const char* const kGetFailed = N_("Failed to get data for '%s'");
+const char* const kSetFailed = N_("Failed to set data for '%s'");
+const char* const kInvalidType = N_("Invalid data type for '%s'");
+const char* const kReadCause = N_("cannot read the file '%s': %s");
+const char* const kWriteCause = N_("cannot write the file '%s': %s");
 
 std::string ValueText(const char* pattern, const std::string& name)
 {

@@ -39,7 +39,11 @@ std::string DefaultLocaleDir()
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec)
         return "locale";
-    return (exe.parent_path() / "locale").string();
+    // In the build tree the catalogues are beside the program; installed, in share/locale.
+    const auto beside = exe.parent_path() / "locale";
+    if (std::filesystem::is_directory(beside, ec))
+        return beside.string();
+    return (exe.parent_path().parent_path() / "share/locale").string();
 }
 
 void InitTextLookup(const std::string& localeDir)

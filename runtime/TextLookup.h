@@ -9,11 +9,10 @@
 
 // Sets up gettext: the language from LANG (else the locale's, else "C"), LANG set
 // to it, and the catalogues of "default" and "cport" looked for in `localeDir`
-// (empty: the folder "locale" beside the executable). Safe to call again, for
-// example after a test changed LANG.
+// (empty: DefaultLocaleDir()). Safe to call again, for example after a test changed LANG.
 void InitTextLookup(const std::string& localeDir = {});
 
-// The folder "locale" beside the running executable.
+// The folder "locale" beside the running executable, else share/locale above it.
 std::string DefaultLocaleDir();
 
 // Binds a further domain to the folder the set-up chose.
@@ -28,3 +27,6 @@ std::string RuntimeText(const char* text);
 
 // A text translated in the current text domain.
 std::string CurrentDomainText(const char* text);
+
+// Marks a text that is looked up later, so that the catalogue templates hold it.
+constexpr const char* N_(const char* text) { return text; }

@@ -1,6 +1,8 @@
 // EComPort's messages: the table filled once at start-up, the suffix translated
-// when the exception is built, and translations treated as untrusted templates.
+// when the exception is built, translations treated as untrusted templates, and the
+// Polish catalogues the programs ship with.
 #include "serial/CPort.h"
+#include "runtime/Exception.h"
 #include "runtime/TextLookup.h"
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -27,4 +29,10 @@ TEST(ComErrors, CodesAndMessagesWithAndWithoutSystemCodeInEnglishAndPolish)
     EXPECT_EQ(EComPort(CError_ConnChangeProp).Message(), "Nie można zmienić %s przy otwartym porcie");
     EXPECT_EQ(EComPort(CError_TimeoutsFailed, 31).Message(),
               "Błąd %s SetCommTimeouts %n31 (kod błędu systemu: %d)");
+    setenv("LANG", "pl_PL.UTF-8", 1), InitTextLookup(VORN_LOCALE_DIR), InitComErrorMessages();  // as shipped
+    EXPECT_EQ(EComPort(CError_OpenFailed, 2).Message() + ", " + EInOutError(2).Message() + ", " +
+                  RuntimeText("A port cannot be closed from its own event thread"),  // from "cport"
+              "Nie można otworzyć portu (kod błędu systemu: 2), Nie znaleziono pliku, Portu nie można zamknąć z "
+              "jego własnego wątku zdarzeń");
 }
+

@@ -11,16 +11,12 @@ TEST(PortList, ListsFittedPortsWithTheirLinksAndAdaptersButNoConsoleOrTerminal)
     TempDir dir;
     const fs::path sys = dir.Path() / "sys", dev = dir.Path() / "dev", usb = sys / "devices/pci0/usb1";
     const auto put = [](const fs::path& file, const std::string& text) {
-        fs::create_directories(file.parent_path());
-        std::ofstream(file) << text << "\n";
+        fs::create_directories(file.parent_path()), std::ofstream(file) << text << "\n";
     };
     const auto tty = [&](const std::string& name, const std::string& device, const std::string& type) {
-        fs::create_directories(sys / "class/tty" / name);
+        put(sys / "class/tty" / name / "type", type), put(dev / name, "");
         if (!device.empty())
             fs::create_directory_symlink("../../../devices/" + device, sys / "class/tty" / name / "device");
-        if (!type.empty())
-            put(sys / "class/tty" / name / "type", type);
-        put(dev / name, "");
     };
     for (const auto& [file, text] : {std::pair{"1-1/idVendor", "0403"}, {"1-1/idProduct", "6001"},
                                      {"1-1/manufacturer", "FTDI"}, {"1-1/product", "FT232R USB UART"},
@@ -44,8 +40,7 @@ TEST(PortList, ListsFittedPortsWithTheirLinksAndAdaptersButNoConsoleOrTerminal)
     EXPECT_EQ(listed, dev.string() + "/ttyACM0  USB 2341:0043 Uno\n" + dev.string() + "/ttyS2\n" + dev.string() +
                           "/ttyUSB0  " + dev.string() +
                           "/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0  USB 0403:6001 FTDI FT232R USB UART\n");
-    // This machine's own console is never among them.
-    std::ifstream active("/sys/class/tty/console/active");
+    std::ifstream active("/sys/class/tty/console/active");  // this machine's own console is never listed
     for (std::string console; active >> console;)
         for (const TSerialPortInfo& port : ListSerialPorts())
             EXPECT_NE(port.device, "/dev/" + console);
