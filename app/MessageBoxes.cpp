@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -46,6 +47,9 @@ void RunBox(QWidget* parent, const QString& caption, const QString& message)
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
     box.setTextInteractionFlags(Qt::NoTextInteraction);
+    // The button goes below the text in the middle, whatever the desktop's button layout.
+    if (auto* buttons = box.findChild<QDialogButtonBox*>())
+        buttons->setCenterButtons(true);
     box.exec();
 }
 

@@ -31,7 +31,7 @@ void WhenModal(std::function<void(QWidget*)> act)
     });
 }
 
-// The next message box as "caption|text|icon|buttons", closed with Escape after a Ctrl+C.
+// The next message box as "caption|text|icon|buttons and place", closed with Escape after a Ctrl+C.
 void DescribeNextBox(QString& shown, QString& copied)
 {
     WhenModal([&](QWidget* modal) {
@@ -41,9 +41,12 @@ void DescribeNextBox(QString& shown, QString& copied)
         QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
         copied = QApplication::clipboard()->text();
         shown = box->windowTitle() + "|" + box->text() + (box->icon() == QMessageBox::Critical ? "|stop" : "|");
+        const int textBottom = box->findChild<QLabel*>("qt_msgbox_label")->geometry().bottom();
         for (auto* button : box->buttons())
             shown += "|" + button->text() + (button == box->defaultButton() ? " default" : "") +
-                     (button == box->escapeButton() ? " escape" : "");
+                     (button == box->escapeButton() ? " escape" : "") +
+                     (std::abs(button->mapTo(box, button->rect().center()).x() - box->width() / 2) <= 1 &&
+                      button->mapTo(box, QPoint()).y() > textBottom ? " centred below" : "");
         QTest::keyClick(box, Qt::Key_Escape);
     });
 }
@@ -85,7 +88,7 @@ TEST(Window, TheTopLevelBoxAddsAFullStopAfterALastCharacterThatSortsAboveIt)
     QString shown, copied;
     DescribeNextBox(shown, copied);
     ShowTopLevelErrorBox(nullptr, "File not found");
-    EXPECT_EQ(shown, "Vorn transmitter|File not found.|stop|OK default escape");
+    EXPECT_EQ(shown, "Vorn transmitter|File not found.|stop|OK default escape centred below");
     const std::pair<std::string, std::string> stops[] = {{"code (2)", "code (2)"}, {"Done.", "Done."}, {"Nie!", "Nie!"},
                                                          {"a-", "a-"}, {"a/", "a/."}, {"zażółć", "zażółć."}, {"", ""}};
     for (const auto& [message, text] : stops)
@@ -178,7 +181,7 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     QString shown, copied;
     DescribeNextBox(shown, copied);
     form_.Send->click();
-    EXPECT_EQ(shown, QString("Error|") + MissingFileText + "|stop|OK default escape");
+    EXPECT_EQ(shown, QString("Error|") + MissingFileText + "|stop|OK default escape centred below");
     const QString rule(27, '-');
     EXPECT_EQ(copied, QStringList({rule, "Error", rule, MissingFileText, rule, "OK   ", rule, ""}).join("\r\n"));
     EXPECT_EQ(form_.RS232.BaudRate(), br600);
