@@ -82,6 +82,9 @@ TForm1::~TForm1()
 
 void TForm1::ReadStoredForm()
 {
+    // The layout is fixed in pixels for that family's narrow 8-point letters; of the free
+    // families, FreeSans has widths close enough for every label to fit its box.
+    QFont::insertSubstitution("MS Sans Serif", "FreeSans");
     {
         TStoredFormReading reading;
         setupUi(this);
