@@ -42,7 +42,8 @@ std::string CharText(std::uint8_t value)
 {
     if (value >= 33 && value <= 127)
         return std::string(1, static_cast<char>(value));
-    return "#" + std::to_string(value);
+    std::string text = std::to_string(value);
+    return text.insert(0, 1, '#');
 }
 
 std::uint8_t ParseChar(const std::string& text)
