@@ -88,8 +88,7 @@ TEST(HexFileReader, SharesTheFileWhileOpenAndReadsItAgainWhenReopened)
         EXPECT_THROW(reader.ReadLine(), EInOutError);  // read beyond end of file
         reader.Open(path);  // starts over, and lets go of the file it had
         EXPECT_EQ(reader.ReadLine(), "only");
-        reader.Close();
-        reader.Close();
+        reader.Close(), reader.Close();  // the second does nothing
         EXPECT_TRUE(CanLock(path, LOCK_EX));
         EXPECT_THROW(reader.ReadLine(), EInOutError);
         reader.Open(path);

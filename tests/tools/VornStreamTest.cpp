@@ -63,8 +63,9 @@ TEST(VornStream, WritesCharactersTenToSeventeenOfEveryLongerLineThenTheEightName
     };
     const std::string euros = "€€€€€€€€€€€€€€€";  // 15, three bytes of UTF-8 each, one of CP1250
     const std::pair<std::string, std::string> names[] = {
-        {"Prog", "Prog"}, {"", ""}, {" ", " "}, {"ABCDEFGHIJKLMNOPQRST", "ABCDEFGHIJKLMNOP"},
-        // 17 characters in 26 bytes: the 17th character, not the 17th byte, is dropped.
+        {"Prog ±5°°°°°°°°°°", "Prog \xB1" "5" + std::string(9, '\xB0')}, {"", ""}, {" ", " "},
+        {"ABCDEFGHIJKLMNOPQRST", "ABCDEFGHIJKLMNOP"},
+        // 17 characters in 26 bytes (and above): the 17th character, not the 17th byte, is dropped.
         {"Zażółć gęślą jaźń", "Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F"},
         // What CP1250 lacks, and each byte that is no UTF-8, is one '?' and one character.
         {"A日B\xFF" "C\xC5", "A?B?C?"}, {"€\xC5" + euros, "\x80?" + std::string(14, '\x80')},
