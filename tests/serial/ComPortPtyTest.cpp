@@ -191,7 +191,7 @@ TEST_F(PtyPortTest, ReceivedAndSentBytesAreReportedOnceOnTheThreadSyncMethodChoo
     }
 }
 
-TEST_F(PtyPortTest, InputNearlyFillingTheQueueIsReported)
+TEST_F(PtyPortTest, InputNearlyFillingTheQueueIsReportedAndAFullOneLosesNothing)
 {
     port.Buffer().SetInputSize(100);
     port.SetEvents({evRx80Full});
@@ -200,8 +200,11 @@ TEST_F(PtyPortTest, InputNearlyFillingTheQueueIsReported)
     pty.Send(std::string(50, 'a'));
     ASSERT_TRUE(Arrived(port, 50));
     EXPECT_TRUE(log.Entries().empty());
-    pty.Send(std::string(40, 'b'));
+    pty.Send(std::string(100, 'b'));  // past the queue's size: the rest waits in the kernel, in order
     EXPECT_TRUE(log.WaitFor(1));
+    char in[150];
+    ASSERT_TRUE(Arrived(port, 150));
+    EXPECT_EQ(std::string(in, port.Read(in, 150)), std::string(50, 'a') + std::string(100, 'b'));
 }
 
 TEST_F(PtyPortTest, ClosingWhileBytesKeepComingNeverHangs)
