@@ -50,7 +50,7 @@ TEST(VornSend, WrongArgumentsAndFailuresExitWithTheirStatusAndMessage)
     TempDir dir;
     const std::string hex = dir.Write("p.hex", ":0400000012345678E8\n").string(), usage = "usage: vorn-send";
     const std::pair<std::vector<std::string>, std::pair<int, std::string>> cases[] = {
-        {{}, {2, usage}}, {{"--port"}, {2, usage}}, {{"--bogus", hex}, {2, usage}},
+        {{}, {2, usage}}, {{"--port"}, {2, usage}}, {{"--bogus", hex}, {2, usage}}, {{"-"}, {1, "nie istnieje"}},
         {{hex, "1", "2", "3", "4", "5", "6", "7", "8", "9"}, {2, usage}}, {{"--help"}, {0, "--port NAME"}},
         {{"--list", "--bogus"}, {0, ""}},  // what it lists is the machine's; the list is tried on its own
         {{(dir.Path() / "none.hex").string()}, {1, "vorn-send: Plik o podanej nazwie nie istnieje!\n"}},
