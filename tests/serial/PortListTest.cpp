@@ -26,12 +26,12 @@ TEST(PortList, ListsFittedPortsWithTheirLinksAndAdaptersButNoConsoleOrTerminal)
     put(sys / "devices/pnp0/00:00/uevent", ""), put(sys / "devices/platform/serial8250/uevent", "");
     tty("ttyUSB0", "pci0/usb1/1-1/1-1:1.0/ttyUSB0", "");
     tty("ttyACM0", "pci0/usb1/1-2/1-2:1.0", "");
-    tty("ttyS0", "pnp0/00:00", "4");              // the console, as console/active says
+    tty("ttyS5", "pnp0/00:00", "4");              // the console, as console/active says
     tty("ttyS1", "platform/serial8250", "0");     // a built-in port that is not fitted
     tty("ttyS2", "pnp0/00:00", "4"), tty("ttyS3", "pnp0/00:00", "4");  // fitted; the second a console by its own word
     tty("tty1", "", ""), tty("ptmx", "", "");     // virtual console, terminal multiplexer
     tty("ttyUSB1", "pci0/usb1/1-1/1-1:1.0/ttyUSB0", ""), fs::remove(dev / "ttyUSB1");  // no node
-    put(sys / "class/tty/console/active", "tty0 ttyS0"), put(sys / "class/tty/ttyS3/console", "Y");
+    put(sys / "class/tty/console/active", "tty0 ttyS5"), put(sys / "class/tty/ttyS3/console", "Y");
     fs::create_directories(dev / "serial/by-id");
     fs::create_symlink("../../ttyUSB0", dev / "serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0");
     std::string listed;
