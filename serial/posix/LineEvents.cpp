@@ -50,7 +50,7 @@ void PosixPort::SetMask(DWORD mask)
     // A new mask starts a new history, as the Windows driver does.
     txWatch_.store(false);
     inputSeen_.store(0);
-    drainChecks_ = 0;
+    txDrain_.Reset();
     int lines = 0;
     if (hasLines_ && ioctl(fd_, TIOCMGET, &lines) == 0)
         modemSeen_ = lines;
@@ -80,12 +80,11 @@ long PosixPort::CollectEvents(DWORD mask)
             return found ? found : -1;
         if (queued == 0) {
             found |= EV_TXEMPTY;
-            drainChecks_ = 0;
+            txDrain_.Reset();
         } else {
             txWatch_.store(true);
-            drainChecks_ = queued == lastOutQueue_ ? drainChecks_ + 1 : 0;
+            txDrain_.Note(*this, queued);
         }
-        lastOutQueue_ = queued;
     }
     int lines = 0;
     if ((mask & ModemEvents) && hasLines_ && ioctl(fd_, TIOCMGET, &lines) == 0) {
@@ -122,7 +121,7 @@ void PosixPort::ArmEvents(PollSet& set, DWORD mask)
     if (mask & EV_TXEMPTY) {
         if (txWatch_.load()) {
             std::lock_guard lock(eventMutex_);
-            set.Until(Clock::now() + DrainDelay(lastOutQueue_, drainChecks_));
+            set.Until(txDrain_.Next());
         }
     }
     if (((mask & ModemEvents) && hasLines_) || ((mask & ErrorEvents) && hasCounters_))

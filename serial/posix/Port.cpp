@@ -153,3 +153,13 @@ std::chrono::microseconds PosixPort::DrainDelay(DWORD bytes, unsigned checks)
     microseconds delay = (LineTime(bytes) + slack) * (1u << std::min(checks, 6u));
     return std::clamp(delay, microseconds(500), microseconds(100000));
 }
+
+void DrainWatch::Note(PosixPort& port, DWORD queued)
+{
+    const auto now = Clock::now();
+    if (queued == queued_ && now < next_)
+        return;
+    checks_ = queued == queued_ ? checks_ + 1 : 0;
+    queued_ = queued;
+    next_ = now + port.DrainDelay(queued_, checks_);
+}

@@ -17,7 +17,24 @@
 #include <vector>
 
 class PendingOp;
+class PosixPort;
 enum class OpKind;
+
+// When to look at an output queue next while it drains. Only a look made when due that
+// finds the queue unchanged counts as one more check (a queue held by flow control is then
+// looked at ever more rarely); looks in between, such as the two at a write's start or
+// those other wake-ups bring, must not stretch the wait.
+class DrainWatch {
+public:
+    void Note(PosixPort& port, DWORD queued);
+    void Reset() { *this = {}; }
+    Clock::time_point Next() const { return next_; }
+
+private:
+    DWORD queued_ = 0;
+    unsigned checks_ = 0;
+    Clock::time_point next_;
+};
 
 class PosixPort : public PosixObject {
 public:
@@ -118,8 +135,7 @@ private:
     std::atomic<bool> txWatch_{false};  // bytes handed over since the last tx-empty
     std::atomic<bool> wakeArmed_{false};
     std::atomic<DWORD> inputSeen_{0};  // events of bytes a read took past the layer's queue
-    DWORD lastOutQueue_ = 0;
-    unsigned drainChecks_ = 0;
+    DrainWatch txDrain_;
     int modemSeen_ = 0;
     serial_icounter_struct eventCounters_{};
     serial_icounter_struct errorCounters_{};

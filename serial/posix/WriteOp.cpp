@@ -47,7 +47,7 @@ private:
                 return Complete(errno, taken_);
             if (queued == 0)
                 return Complete(0, taken_);
-            NoteQueue(queued);
+            drain_.Note(Port(), queued);
         }
         if (Clock::now() >= deadline_)
             Complete(0, Stop());
@@ -59,26 +59,12 @@ private:
             set.Add(Port().Fd(), POLLOUT, &Port());
         } else {
             set.Add(Port().Fd(), 0, &Port());
-            set.Until(nextLook_);
+            set.Until(drain_.Next());
         }
         set.Until(deadline_);
     }
 
     DWORD AbortedCount() override { return Stop(); }
-
-    // Plans the next look at the queue. Only a look made when due that finds the
-    // queue unchanged counts as one more check (a queue held by flow control is then
-    // looked at ever more rarely); steps in between, such as the two of the start,
-    // must not stretch the wait.
-    void NoteQueue(DWORD queued)
-    {
-        const auto now = Clock::now();
-        if (queued == queued_ && now < nextLook_)
-            return;
-        checks_ = queued == queued_ ? checks_ + 1 : 0;
-        queued_ = queued;
-        nextLook_ = now + Port().DrainDelay(queued_, checks_);
-    }
 
     // What went out; whatever of ours is still queued is dropped.
     DWORD Stop()
@@ -93,9 +79,7 @@ private:
     const char* data_;
     DWORD count_;
     DWORD taken_ = 0;
-    DWORD queued_ = 0;
-    unsigned checks_ = 0;
-    Clock::time_point nextLook_;
+    DrainWatch drain_;
     Clock::time_point deadline_;
 };
 
