@@ -1,76 +1,86 @@
 #include "Cp1250.h"
 
-#include <cerrno>
-#include <iconv.h>
+#include "runtime/Cp1250Codec.h"
+
 #include <algorithm>
-#include <stdexcept>
 
 namespace {
 
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from))
-    {
-        if (cd_ == reinterpret_cast<iconv_t>(-1))
-            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
-    }
-    ~Converter() { iconv_close(cd_); }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // Converts `in`; `skip` tells how many input bytes a bad sequence at the front takes.
-    template <typename Skip>
-    std::string Run(std::string_view in, Skip skip)
-    {
-        std::string out;
-        char buffer[256];
-        char* src = const_cast<char*>(in.data());
-        size_t srcLeft = in.size();
-        while (srcLeft > 0) {
-            char* dst = buffer;
-            size_t dstLeft = sizeof buffer;
-            size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-            out.append(buffer, dst);
-            if (rc != size_t(-1) || errno == E2BIG)
-                continue;
-            // A bad sequence, or one cut off at the end: each byte of it that is no
-            // character gives one '?', as the name's characters were counted.
-            out += '?';
-            size_t n = std::min(skip(reinterpret_cast<unsigned char*>(src), srcLeft), srcLeft);
-            src += n;
-            srcLeft -= n;
-            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        }
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-};
-
-// Length of the UTF-8 sequence that starts at p: a whole character when it is
-// well formed, else the single bad byte.
-size_t Utf8SequenceLength(const unsigned char* p, size_t left)
+// Length of the well-formed UTF-8 character at p (no overlong form, no surrogate,
+// nothing past U+10FFFF), or 0.
+std::size_t CharacterLength(const unsigned char* p, std::size_t left)
 {
-    size_t n = p[0] < 0xC2 ? 1 : p[0] < 0xE0 ? 2 : p[0] < 0xF0 ? 3 : p[0] < 0xF5 ? 4 : 1;
+    unsigned char low = 0x80, high = 0xBF;  // what the second byte may be
+    std::size_t n = 0;
+    if (p[0] < 0x80)
+        return 1;
+    if (p[0] < 0xC2 || p[0] > 0xF4)
+        return 0;
+    if (p[0] < 0xE0) {
+        n = 2;
+    } else if (p[0] < 0xF0) {
+        n = 3;
+        low = p[0] == 0xE0 ? 0xA0 : low;
+        high = p[0] == 0xED ? 0x9F : high;
+    } else {
+        n = 4;
+        low = p[0] == 0xF0 ? 0x90 : low;
+        high = p[0] == 0xF4 ? 0x8F : high;
+    }
+    if (n > left || p[1] < low || p[1] > high)
+        return 0;
+    for (std::size_t i = 2; i < n; ++i)
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
+// Bytes a malformed sequence at p takes: a lead byte with all its continuation bytes
+// is one, else the single bad byte is.
+std::size_t MalformedLength(const unsigned char* p, std::size_t left)
+{
+    std::size_t n = p[0] < 0xC2 ? 1 : p[0] < 0xE0 ? 2 : p[0] < 0xF0 ? 3 : p[0] < 0xF5 ? 4 : 1;
     if (n > left)
         return 1;
-    for (size_t i = 1; i < n; ++i)
+    for (std::size_t i = 1; i < n; ++i)
         if ((p[i] & 0xC0) != 0x80)
             return 1;
     return n;
+}
+
+bool Undefined(char c)
+{
+    return c == '\x81' || c == '\x83' || c == '\x88' || c == '\x90' || c == '\x98';
 }
 
 } // namespace
 
 std::string Utf8ToCp1250(std::string_view utf8)
 {
-    Converter c("CP1250", "UTF-8");
-    return c.Run(utf8, Utf8SequenceLength);
+    std::string out;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::size_t run = 0, i = 0;  // [run, i) is well formed and not yet converted
+    while (i < utf8.size()) {
+        const std::size_t n = CharacterLength(bytes + i, utf8.size() - i);
+        if (n != 0 && n < 4) {
+            i += n;
+            continue;
+        }
+        out += EncodeCp1250(utf8.substr(run, i - run));
+        // CP1250 has nothing beyond U+FFFF. A bad sequence, or one cut off at the end:
+        // each byte of it that is no character gives one '?', as the name's characters
+        // were counted.
+        out += '?';
+        i += n != 0 ? n : MalformedLength(bytes + i, utf8.size() - i);
+        run = i;
+    }
+    return out + EncodeCp1250(utf8.substr(run));
 }
 
 std::string Cp1250ToUtf8(std::string_view cp1250)
 {
-    Converter c("UTF-8", "CP1250");
-    return c.Run(cp1250, [](const unsigned char*, size_t) { return size_t(1); });
+    // Some systems map the undefined codes to control characters; here they are '?' alike.
+    std::string defined(cp1250);
+    std::replace_if(defined.begin(), defined.end(), Undefined, '?');
+    return DecodeCp1250(defined);
 }

@@ -1,24 +1,24 @@
-// An open file descriptor that is closed with its owner.
+// An open file that is closed with its owner: a descriptor on POSIX, a handle on
+// Windows, held as an integer so that this header needs neither system's.
 #pragma once
 
-#include <unistd.h>
+#include <cstdint>
 
 class TFd {
 public:
-    explicit TFd(int fd = -1) : fd_(fd) {}
+    using TNative = std::intptr_t;  // negative: none (-1 is also Windows' invalid handle)
+
+    explicit TFd(TNative fd = -1) : fd_(fd) {}
     ~TFd() { Reset(); }
     TFd(const TFd&) = delete;
     TFd& operator=(const TFd&) = delete;
 
-    int Get() const { return fd_; }
-    int Release() { int fd = fd_; fd_ = -1; return fd; }
-    void Reset(int fd = -1)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
+    TNative Get() const { return fd_; }
+    bool IsOpen() const { return fd_ >= 0; }
+    TNative Release() { TNative fd = fd_; fd_ = -1; return fd; }
+    // Closes the file held, if any, and holds `fd` instead.
+    void Reset(TNative fd = -1);
 
 private:
-    int fd_;
+    TNative fd_;
 };

@@ -1,11 +1,9 @@
 #include "FileReplacement.h"
 
+#include "runtime/FileSystem.h"
+
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -28,82 +26,21 @@ std::filesystem::path FollowLinks(std::filesystem::path path, int& err)
     return {};
 }
 
-std::string TemporaryName(const std::filesystem::path& target)
+std::filesystem::path TemporaryName(const std::filesystem::path& target)
 {
     static std::atomic<unsigned> counter{0};
-    return target.string() + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(++counter);
-}
-
-// Why an existing file may not be replaced, or 0.
-int Refusal(const std::filesystem::path& target, const struct stat& st)
-{
-    if (!S_ISREG(st.st_mode))
-        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    if ((st.st_mode & 0222) == 0)
-        return EACCES;
-    return ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : errno;
-}
-
-// Owner first: changing it clears the set-id bits that the mode then puts back. A
-// process that may not give the file away (EPERM, or EINVAL for an owner its user
-// namespace cannot name) keeps the group if it may and writes the file as its own.
-int KeepOwnerAndMode(int fd, const struct stat& old)
-{
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-        if (errno != EPERM && errno != EINVAL)
-            return errno;
-        ::fchown(fd, uid_t(-1), old.st_gid);
-    }
-    return ::fchmod(fd, old.st_mode & 07777) == 0 ? 0 : errno;
-}
-
-int WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        bytes.remove_prefix(std::size_t(n));
-    }
-    return 0;
-}
-
-int Rename(const std::string& from, const std::filesystem::path& to)
-{
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-}
-
-int RenameNoReplace(const std::string& from, const std::filesystem::path& to)
-{
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    // A file system without that rename: a second link is just as exclusive.
-    if (::link(from.c_str(), to.c_str()) != 0)
-        return errno;
-    ::unlink(from.c_str());
-    return 0;
-}
-
-// A rename lasts through a crash once its folder is synced.
-int SyncFolder(const std::filesystem::path& file)
-{
-    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
-    TFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Get() < 0 || ::fsync(fd.Get()) != 0)
-        return errno;
-    return 0;
+    std::filesystem::path name = target;
+    name += ".tmp." + std::to_string(ProcessId()) + "." + std::to_string(++counter);
+    return name;
 }
 
 } // namespace
 
 TFileReplacement::~TFileReplacement()
 {
+    fd_.Reset();  // Windows removes no file that is still open
     if (!temporary_.empty())
-        ::unlink(temporary_.c_str());
+        RemoveFile(temporary_);
 }
 
 int TFileReplacement::Begin(const std::filesystem::path& path)
@@ -112,21 +49,16 @@ int TFileReplacement::Begin(const std::filesystem::path& path)
     target_ = FollowLinks(path, err);
     if (err)
         return err;
-    struct stat old {};
-    const bool existed = ::stat(target_.c_str(), &old) == 0;
-    if (existed && (err = Refusal(target_, old)))
-        return err;
-    const std::string temporary = TemporaryName(target_);
-    fd_.Reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (fd_.Get() < 0)
-        return errno;
-    temporary_ = temporary;
-    return existed ? KeepOwnerAndMode(fd_.Get(), old) : 0;
+    const std::filesystem::path temporary = TemporaryName(target_);
+    err = CreateReplacement(target_, temporary, fd_);
+    if (fd_.IsOpen())
+        temporary_ = temporary;
+    return err;
 }
 
 int TFileReplacement::Write(std::string_view bytes)
 {
-    return WriteAll(fd_.Get(), bytes);
+    return WriteAll(fd_, bytes);
 }
 
 int TFileReplacement::Commit()
@@ -142,9 +74,9 @@ int TFileReplacement::CommitAsNew()
 int TFileReplacement::Place(bool asNew)
 {
     // The content reaches the disk before the name points at it.
-    if (::fsync(fd_.Get()) != 0 || ::close(fd_.Release()) != 0)
-        return errno;
-    if (const int err = asNew ? RenameNoReplace(temporary_, target_) : Rename(temporary_, target_))
+    if (const int err = SyncAndClose(fd_))
+        return err;
+    if (const int err = Rename(temporary_, target_, !asNew))
         return err;
     temporary_.clear();
     // Past the rename the new file is in place: a failed sync here only says it may

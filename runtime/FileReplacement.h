@@ -11,13 +11,15 @@
 // Commit, so that a reader sees the old file or the whole new one, never a part, and a
 // failure or a crash before Commit leaves the old file as it was. A replacement not
 // committed removes its temporary file. The new file keeps the mode of the file it
-// replaces, and its owner and group where the process may give them away. Commit syncs
-// the new file before the rename and the folder after it, so the change survives a crash.
+// replaces, and its owner and group where the process may give them away (on Windows:
+// its hidden, system and archive attributes). Commit syncs the new file before the
+// rename and the rename itself (the folder, or a write-through rename), so the change
+// survives a crash.
 //
 // A symbolic link is followed: the file it names is replaced (or made) and the link stays.
 // An existing file without any write bit is read-only for everyone, root too (like a
-// read-only file attribute), and is refused with EACCES, as is one this process may
-// not write.
+// read-only file attribute, refused alike on Windows), and is refused with EACCES, as is
+// one this process may not write.
 class TFileReplacement {
 public:
     TFileReplacement() = default;
@@ -39,6 +41,6 @@ private:
     int Place(bool asNew);
 
     std::filesystem::path target_;
-    std::string temporary_;
+    std::filesystem::path temporary_;
     TFd fd_;
 };

@@ -1,4 +1,5 @@
-// Message texts through GNU gettext.
+// Message texts from GNU gettext catalogues (.mo files): through libintl on POSIX,
+// read by the runtime itself on Windows.
 //
 // The current text domain is "default". The runtime's own texts (box captions,
 // button texts, file and gauge messages) are looked up in "default" and then in
@@ -7,12 +8,15 @@
 
 #include <string>
 
-// Sets up gettext: the language from LANG (else the locale's, else "C"), LANG set
-// to it, and the catalogues of "default" and "cport" looked for in `localeDir`
-// (empty: DefaultLocaleDir()). Safe to call again, for example after a test changed LANG.
+// Sets up the lookup: the language from LANG (else the locale's where the system names
+// one, else "C"; on POSIX LANG is set to it), and the catalogues of "default" and "cport"
+// looked for in `localeDir` (UTF-8; empty: DefaultLocaleDir()) as gettext looks:
+// <localeDir>/<language>/LC_MESSAGES/<domain>.mo, the language as given, then without its
+// codeset and modifier, then without its territory. Safe to call again, for example
+// after a test changed LANG.
 void InitTextLookup(const std::string& localeDir = {});
 
-// The folder "locale" beside the running executable, else share/locale above it.
+// The folder "locale" beside the running executable, else share/locale above it (UTF-8).
 std::string DefaultLocaleDir();
 
 // Binds a further domain to the folder the set-up chose.

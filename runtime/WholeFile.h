@@ -21,10 +21,12 @@ struct TUpdateResult {
 // Changes the file under an exclusive advisory lock, so that programs updating one file
 // at the same time each keep the others' changes: reads it as it is now (a missing file
 // as empty), lets `change` turn the bytes into the new content and replaces the file
-// with that (see TFileReplacement) before letting the lock go. Readers need no lock, as
-// the file is only ever replaced whole. A missing file appears only with its whole
-// content, and only if no other program created it meanwhile; `change` then runs again
-// on that program's file. When `change` throws, the file stays as it was.
+// with that (see TFileReplacement) before letting the lock go. A reader sees the old
+// file or the whole new one, as the file is only ever replaced whole; where a file held
+// open cannot be replaced (Windows), readers wait for a running update instead of making
+// it fail. A missing file appears only with its whole content, and only if no other
+// program created it meanwhile; `change` then runs again on that program's file. When
+// `change` throws, the file stays as it was.
 TUpdateResult UpdateWholeFile(const std::filesystem::path& path,
                               const std::function<void(std::string& bytes)>& change);
 
