@@ -3,8 +3,8 @@
 // The operations keep the shape of the Windows communication calls the component
 // was designed around (handles, DCB, COMMTIMEOUTS, OVERLAPPED, manual-reset events),
 // so the component's logic reads the same on every platform. serial/posix/ gives
-// them on termios; tests/support/ has a scripted fake for failures a real device
-// cannot produce.
+// them on termios, serial/win32/ by the Windows calls themselves; tests/support/ has
+// a scripted fake for failures a real device cannot produce.
 //
 // Contract of every implementation:
 // - A failing call returns false (or INVALID_HANDLE_VALUE / 0 for the creators) and
@@ -147,7 +147,8 @@ public:
     virtual THandle CreateFile(const std::string& name) = 0;
     // Closes a device or an event handle.
     virtual bool CloseHandle(THandle handle) = 0;
-    // The system code of the calling thread's last failed call (errno on Linux).
+    // The system code of the calling thread's last failed call (errno on Linux,
+    // Windows' own error code on Windows).
     virtual DWORD GetLastError() = 0;
 
     virtual bool SetupComm(THandle device, DWORD inQueue, DWORD outQueue) = 0;
@@ -176,5 +177,5 @@ public:
                                          DWORD milliseconds) = 0;
 };
 
-// The real device layer of this platform (serial/posix/ on Linux).
+// The real device layer of this platform (serial/posix/ or serial/win32/).
 TComDevice& SystemComDevice();

@@ -3,11 +3,6 @@
 #include "runtime/Format.h"
 #include "runtime/TextLookup.h"
 
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <array>
 
 namespace {
@@ -23,20 +18,6 @@ constexpr std::array<TComEvent, 10> kStepOrder = {
 }
 
 } // namespace
-
-void SetEventThreadPriority(TComThreadPriority priority)
-{
-    if (priority == cpIdle) {
-        sched_param param{};
-        pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
-        return;
-    }
-    // Nice values of the thread, from lowest to time-critical.
-    constexpr std::array<int, 7> kNice = {19, 10, 5, 0, -5, -10, -20};
-    const int nice = kNice.at(priority);
-    if (nice != 0)
-        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice);
-}
 
 TComThread::TComThread(TCustomComPort& port) : comPort_(port), device_(port.Device())
 {
@@ -81,7 +62,10 @@ void TComThread::Execute()
 {
     try {
         WaitLoop();
-        device_.SetCommMask(comPort_.Handle(), 0);
+        // The new mask ends a pending wait, which must be over before its record goes.
+        DWORD done = 0;
+        if (device_.SetCommMask(comPort_.Handle(), 0) && waitStarted_)
+            device_.GetOverlappedResult(comPort_.Handle(), &overlapped_, &done, true);
         device_.PurgeComm(comPort_.Handle(), PURGE_TXCLEAR | PURGE_RXCLEAR);
     } catch (...) {
         // A failing handling step ends the thread as stopping does, but the mask and
@@ -95,17 +79,25 @@ void TComThread::WaitLoop()
 {
     const THandle events[2] = {stopEvent_, overlapped_.hEvent};
     DWORD waitCount = 2;
+    int failedWaits = 0;
     for (;;) {
-        if (waitCount == 2 && !device_.WaitCommEvent(comPort_.Handle(), &mask_, &overlapped_)
-            && device_.GetLastError() != ERROR_IO_PENDING)
-            waitCount = 1;  // no line event can come: wait for the stop alone, never spin
+        if (waitCount == 2) {
+            waitStarted_ = device_.WaitCommEvent(comPort_.Handle(), &mask_, &overlapped_)
+                           || device_.GetLastError() == ERROR_IO_PENDING;
+            if (!waitStarted_)
+                waitCount = 1;  // no line event can come: wait for the stop alone, never spin
+        }
         const DWORD r = device_.WaitForMultipleObjects(waitCount, events, false, INFINITE);
         if (r != WAIT_OBJECT_0 + 1)
             return;
         DWORD done = 0;
+        waitStarted_ = false;
         if (device_.GetOverlappedResult(comPort_.Handle(), &overlapped_, &done, false)) {
+            failedWaits = 0;
             detectedEvents_.store(MaskToEvents(mask_), std::memory_order_release);
             DispatchEvents();
+        } else if (++failedWaits == 2) {
+            waitCount = 1;  // a device whose waits keep failing would have the thread spin
         }
         if (cancel_.Cancelled())
             return;

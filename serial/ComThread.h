@@ -35,6 +35,7 @@ private:
     // Used by a pending WaitCommEvent: members, so they outlive any wait left behind.
     OVERLAPPED overlapped_{};
     DWORD mask_ = 0;
+    bool waitStarted_ = false;  // a wait whose result is not taken yet
     std::atomic<TComEvents> detectedEvents_{};
     TMainThreadCancel cancel_;
     std::atomic<bool> ended_{false};

@@ -84,16 +84,7 @@ std::vector<TSerialPortInfo> ListSerialPorts(const fs::path& sysRoot, const fs::
     return ports;
 }
 
-std::string DescribeSerialPort(const TSerialPortInfo& port)
+std::vector<TSerialPortInfo> ListSerialPorts()
 {
-    std::string line = port.device;
-    if (!port.byId.empty())
-        line += "  " + port.byId;
-    if (!port.usbIds.empty()) {
-        line += "  USB " + port.usbIds;
-        for (const std::string* name : {&port.manufacturer, &port.product})
-            if (!name->empty())
-                line += " " + *name;
-    }
-    return line;
+    return ListSerialPorts("/sys", "/dev");
 }

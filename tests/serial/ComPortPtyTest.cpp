@@ -3,7 +3,9 @@
 // with each SyncMethod, and what Close keeps or drops.
 #include "serial/posix/PortName.h"
 #include "runtime/ErrorHook.h"
-#include "SerialTest.h"
+#include "runtime/IniFile.h"
+#include "TempDir.h"
+#include "PtyPortTest.h"
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -419,4 +421,32 @@ TEST_F(PtyPortTest, StoredFormOpensAtFinishLoadingAndShowsWhatFails)
     EXPECT_EQ(shown, (Names{"Unable to open com port (win error code: 2)"}));
     EXPECT_EQ(log.Entries(), (Names{"closed"}));  // destroying an open port closes it
     EXPECT_FALSE(PortIsExclusive(pty.Path()));
+}
+
+TEST(PtyPersistence, LoadIntoAnOpenPortReachesTheLineAtOnceUntilTheLineRefuses)
+{
+    PtyPair first, second;
+    TempDir dir;
+    TComPort port;
+    port.SetName("RS232");
+    port.SetEvents({});
+    port.SetPort(first.Path());
+    port.Open();
+    TIniFile ini(dir.Write("ports.ini", "[RS232]\nBaudRate=19200\nStopBits=2\nParity=Odd\n"));
+    port.LoadFromIniSection(ini);
+    // A pseudo-terminal forces CS8 and clears PARENB; it keeps PARODD and CSTOPB.
+    EXPECT_EQ(first.Line().OutputSpeed, 19200u);
+    EXPECT_EQ(first.Line().Attributes.c_cflag & (CSTOPB | PARODD | CMSPAR), tcflag_t(CSTOPB | PARODD));
+
+    dir.Write("ports.ini", "[RS232]\nPort=" + second.Path() + "\nBaudRate=Custom\nCustomBaudRate=31250\n");
+    port.LoadFromIniSection(ini);  // another port: closed here, opened there
+    EXPECT_EQ(second.Line().OutputSpeed, 31250u);
+    EXPECT_EQ(second.Line().Attributes.c_cflag & (CSTOPB | PARODD), tcflag_t(CSTOPB | PARODD));
+    EXPECT_EQ(port.Write("Z", 1), 1);
+    EXPECT_EQ(second.Receive(1, 500ms), "Z");
+    EXPECT_FALSE(PortIsExclusive(first.Path()));
+
+    dir.Write("ports.ini", "[RS232]\nCustomBaudRate=0\nStopBits=1\n");  // no line runs at 0 bit/s
+    EXPECT_EQ(Raised([&] { port.LoadFromIniSection(ini); }), std::make_pair(CError_SetStateFailed, EINVAL));
+    EXPECT_EQ(port.StopBits(), sbTwoStopBits);  // the load ended at the refusal
 }

@@ -4,11 +4,11 @@
 #include "runtime/IniFile.h"
 #include "runtime/RegistryKey.h"
 #include "SerialTest.h"
+#include "Platform.h"
 #include "TempDir.h"
 #include <gmock/gmock.h>
 #include <cerrno>
 #include <sstream>
-#include <termios.h>
 
 namespace {
 
@@ -186,8 +186,8 @@ TEST_F(Persistence, EachSelectedGroupIsWrittenInItsOrderAndForm)
 {
     TIniFile ini(IniPath());
     port.SaveToIniSection(ini);
-    EXPECT_EQ(ReadFileBytes(IniPath()), "[RS232]\nPort = COM1\nBaudRate = 9600\nStopBits = 1\nDataBits = 8\n"
-                                        "Parity = None\nFlowControl = None\n");
+    EXPECT_EQ(ReadFileBytes(IniPath()), IniLines("[RS232]\nPort = COM1\nBaudRate = 9600\nStopBits = 1\nDataBits = 8\n"
+                                                 "Parity = None\nFlowControl = None\n"));
     std::filesystem::remove(IniPath());
     Customise(port);
     TRegistry key(dir.Path() / "port.reg");
@@ -196,9 +196,9 @@ TEST_F(Persistence, EachSelectedGroupIsWrittenInItsOrderAndForm)
     EXPECT_EQ(ReadFileBytes(key.CurrentKey()), kCustomised);
     port.SetStoredGroups({sgTimeouts});
     port.SaveToIniSection(ini);
-    EXPECT_EQ(ReadFileBytes(IniPath()), "[RS232]\nTimeouts.ReadInterval = 5\nTimeouts.ReadTotalConstant = 6\n"
-                                        "Timeouts.ReadTotalMultiplier = 7\nTimeouts.WriteTotalConstant = 8\n"
-                                        "Timeouts.WriteTotalMultiplier = 9\n");
+    EXPECT_EQ(ReadFileBytes(IniPath()), IniLines("[RS232]\nTimeouts.ReadInterval = 5\nTimeouts.ReadTotalConstant = 6\n"
+                                                 "Timeouts.ReadTotalMultiplier = 7\nTimeouts.WriteTotalConstant = 8\n"
+                                                 "Timeouts.WriteTotalMultiplier = 9\n"));
 }
 
 TEST_F(Persistence, IniLoadKeepsWhatIsMissingOrNoNumber)
@@ -242,29 +242,4 @@ TEST_F(Persistence, RegistryLoadHasNoDefaultsAndStopsAtTheFirstFailure)
                 testing::ThrowsMessage<ERegistryException>("Failed to get data for 'CustomBaudRate'"));
     EXPECT_EQ(std::make_tuple(loaded.Port(), loaded.BaudRate(), loaded.StopBits()),
               std::make_tuple("COM7", brCustom, sbOneStopBit));
-}
-
-TEST_F(Persistence, LoadIntoAnOpenPortReachesTheLineAtOnceUntilTheLineRefuses)
-{
-    PtyPair first, second;
-    port.SetEvents({});
-    port.SetPort(first.Path());
-    port.Open();
-    TIniFile ini(dir.Write("ports.ini", "[RS232]\nBaudRate=19200\nStopBits=2\nParity=Odd\n"));
-    port.LoadFromIniSection(ini);
-    // A pseudo-terminal forces CS8 and clears PARENB; it keeps PARODD and CSTOPB.
-    EXPECT_EQ(first.Line().OutputSpeed, 19200u);
-    EXPECT_EQ(first.Line().Attributes.c_cflag & (CSTOPB | PARODD | CMSPAR), tcflag_t(CSTOPB | PARODD));
-
-    dir.Write("ports.ini", "[RS232]\nPort=" + second.Path() + "\nBaudRate=Custom\nCustomBaudRate=31250\n");
-    port.LoadFromIniSection(ini);  // another port: closed here, opened there
-    EXPECT_EQ(second.Line().OutputSpeed, 31250u);
-    EXPECT_EQ(second.Line().Attributes.c_cflag & (CSTOPB | PARODD), tcflag_t(CSTOPB | PARODD));
-    EXPECT_EQ(port.Write("Z", 1), 1);
-    EXPECT_EQ(second.Receive(1, 500ms), "Z");
-    EXPECT_FALSE(PortIsExclusive(first.Path()));
-
-    dir.Write("ports.ini", "[RS232]\nCustomBaudRate=0\nStopBits=1\n");  // no line runs at 0 bit/s
-    EXPECT_EQ(Raised([&] { port.LoadFromIniSection(ini); }), std::make_pair(CError_SetStateFailed, EINVAL));
-    EXPECT_EQ(port.StopBits(), sbTwoStopBits);  // the load ended at the refusal
 }

@@ -2,7 +2,7 @@
 // when its bytes have left the output queue, a time-out cuts it short with the count
 // that went out, and Close takes back nothing that was written.
 #include "DrainingLine.h"
-#include "SerialTest.h"
+#include "PtyPortTest.h"
 #include "serial/posix/PosixComDevice.h"
 
 namespace {

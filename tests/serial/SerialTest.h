@@ -1,9 +1,8 @@
-// Shared by the serial tests: handler calls recorded from any thread, the codes of a
-// raised EComPort, and a port of the system device layer on a fresh pseudo-terminal.
+// Shared by the serial tests: handler calls recorded from any thread and the codes of
+// a raised EComPort.
 #pragma once
 
 #include "serial/CPort.h"
-#include "PtyPair.h"
 #include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>
@@ -74,19 +73,3 @@ std::pair<int, int> Raised(F&& call)
     try { call(); } catch (const EComPort& e) { return {e.Code(), e.WinCode()}; }
     return {0, 0};
 }
-
-// A closed port on a pseudo-terminal, with no events and no hand-over selected, on the
-// given device layer (the system's by default).
-class PtyPortTest : public ::testing::Test {
-protected:
-    explicit PtyPortTest(TComDevice* device = nullptr) : port(nullptr, device)
-    {
-        port.SetPort(pty.Path());
-        port.SetEvents({});
-        port.SetSyncMethod(smNone);
-    }
-
-    PtyPair pty;
-    EventLog log;  // outlives the port's handlers
-    TComPort port;
-};

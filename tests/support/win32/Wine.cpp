@@ -1,0 +1,9 @@
+#include "Wine.h"
+
+#include <windows.h>
+
+bool UnderWine()
+{
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
