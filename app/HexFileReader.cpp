@@ -1,17 +1,10 @@
 #include "UploadStream.h"
 
 #include "runtime/Exception.h"
-#include "runtime/StopSignals.h"
 
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -20,11 +13,6 @@ namespace {
 
 constexpr unsigned char Lf = 10;
 constexpr unsigned char Cr = 13;
-
-[[noreturn]] void RaiseErrno(int err)
-{
-    throw EInOutError::FromErrno(err);
-}
 
 constexpr unsigned char CtrlZ = HexFileReader::CtrlZ;
 
@@ -69,68 +57,6 @@ std::uint64_t ControlBytes64(const char* p)
     return p;
 }
 
-// Non-blocking so that a FIFO without a writer cannot hang the open.
-int OpenForReading(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        RaiseErrno(errno);
-    return fd;
-}
-
-// Regular files and pipes only: a folder or a device is no HEX file. Reported as
-// the platform's file layer reports opening a folder, "File access denied".
-// True for a pipe.
-bool RequireFile(int fd)
-{
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        RaiseErrno(errno);
-    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
-        throw EInOutError(5);
-    return S_ISFIFO(st.st_mode);
-}
-
-// A stop signal ends a wait, so a stalled or absent writer cannot hold a program
-// that was asked to stop.
-bool Interrupted()
-{
-    return errno == EINTR && TStopSignals::Received() != 0;
-}
-
-// A FIFO stays non-blocking: reading one that no writer has opened yet would give
-// its end at once, so the reader first waits until there is data or a writer came
-// and went. The stop signals' notifier is watched too: a signal that came just
-// before the wait began would not interrupt it.
-void WaitForPipe(int fd)
-{
-    pollfd watched[2] = {{fd, POLLIN, 0}, {TStopSignals::NotifierFd(), POLLIN, 0}};
-    for (;;) {
-        if (::poll(watched, watched[1].fd >= 0 ? 2 : 1, -1) < 0) {
-            if (errno != EINTR)
-                RaiseErrno(errno);
-        } else if (watched[0].revents != 0) {
-            return;
-        }
-        if (TStopSignals::Received() != 0)
-            RaiseErrno(EINTR);
-    }
-}
-
-// Readers share the file; a writer holding it exclusively makes this a sharing violation.
-void LockShared(int fd)
-{
-    if (::flock(fd, LOCK_SH | LOCK_NB) != 0)
-        RaiseErrno(errno);
-}
-
-void MakeBlocking(int fd)
-{
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        RaiseErrno(errno);
-}
-
 } // namespace
 
 HexFileReader::HexFileReader() = default;
@@ -140,12 +66,14 @@ HexFileReader::HexFileReader(const std::string& path, std::size_t bufferSize)
     Open(path, bufferSize);
 }
 
-HexFileReader::~HexFileReader()
+HexFileReader::~HexFileReader() = default;
+
+TSharedReadFile::~TSharedReadFile()
 {
     try {
         Close();
     } catch (const EInOutError&) {
-        // Nothing to report to from a destructor; the descriptor is released anyway.
+        // Nothing to report to from a destructor; the file is released anyway.
     }
 }
 
@@ -154,37 +82,21 @@ void HexFileReader::Open(const std::string& path, std::size_t bufferSize)
     Close();
     bufferSize_ = std::max<std::size_t>(bufferSize, 1);
     auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize_);
-    const int fd = OpenForReading(path);
-    bool pipe = false;
-    try {
-        pipe = RequireFile(fd);
-        LockShared(fd);
-        if (!pipe)
-            MakeBlocking(fd);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
+    file_.Open(path);
     buffer_ = std::move(buffer);
     pos_ = end_ = buffer_.get();
     atFileEnd_ = textEnded_ = pendingLf_ = false;
     line_.clear();
     line_.reserve(KeptLineLength);
-    pipe_ = pipe;
-    fd_ = fd;
 }
 
 void HexFileReader::Close()
 {
-    if (fd_ < 0)
+    if (!file_.IsOpen())
         return;
-    const int fd = fd_;
-    fd_ = -1;
     buffer_.reset();
     pos_ = end_ = nullptr;
-    // Linux releases the descriptor (and with it the lock) even when close reports EINTR.
-    if (::close(fd) != 0 && errno != EINTR)
-        RaiseErrno(errno);
+    file_.Close();
 }
 
 bool HexFileReader::EofAtBoundary()
@@ -289,14 +201,7 @@ bool HexFileReader::Fill()
 {
     if (atFileEnd_)
         return false;
-    ssize_t n;
-    do {
-        if (pipe_)
-            WaitForPipe(fd_);
-        n = ::read(fd_, buffer_.get(), bufferSize_);
-    } while (n < 0 && (errno == EAGAIN || (errno == EINTR && !Interrupted())));
-    if (n < 0)
-        RaiseErrno(errno);
+    const std::size_t n = file_.Read(buffer_.get(), bufferSize_);
     pos_ = buffer_.get();
     end_ = pos_ + n;
     atFileEnd_ = n == 0;
@@ -305,6 +210,6 @@ bool HexFileReader::Fill()
 
 void HexFileReader::RequireOpen() const
 {
-    if (fd_ < 0)
-        RaiseErrno(EBADF);
+    if (!file_.IsOpen())
+        throw EInOutError::FromErrno(EBADF);
 }

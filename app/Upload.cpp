@@ -2,12 +2,13 @@
 
 #include "app/UploadStream.h"
 #include "runtime/StopSignals.h"
+#include "runtime/Utf8Path.h"
 #include "serial/CPort.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <limits>
-#include <sys/stat.h>
 
 const char* const MissingFileText = "Plik o podanej nazwie nie istnieje!";
 const char* const DataPhaseText = "Wysyłam dane programów z szybkością 600 bit/s...";
@@ -15,10 +16,12 @@ const char* const NamePhaseText = "Wysyłam nazwy programów z szybkością 600 
 
 namespace {
 
+// Links followed; anything but a folder counts, what cannot be looked at does not.
 bool IsExistingFile(const std::string& path)
 {
-    struct stat info {};
-    return !path.empty() && stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+    std::error_code error;
+    const auto status = std::filesystem::status(PathFromUtf8(path), error);
+    return !path.empty() && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
 // Writes the stream byte by byte and counts what reached the line.

@@ -2,6 +2,8 @@
 // 12 characters, then a table of eight 16-byte program names.
 #pragma once
 
+#include "app/SharedReadFile.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -42,8 +44,8 @@ TNameTable EncodeNameTable(const TBankNames& names);
 // Ctrl-Z there ends the file). NUL and every other byte are ordinary characters.
 // Regular files and pipes are read; a folder or a device is "File access denied".
 // A FIFO that no writer has opened yet is waited for, not taken as empty.
-// While open, the file is held with a shared flock, so a writer that holds it
-// exclusively keeps the reader out and the other way round.
+// While open, the file is shared with other readers only, so a writer that holds
+// it keeps the reader out and the other way round. Paths are UTF-8 text.
 // Every failure is an EInOutError.
 class HexFileReader {
 public:
@@ -61,7 +63,7 @@ public:
 
     // Opens `path` for reading; a reader that is open closes first.
     void Open(const std::string& path, std::size_t bufferSize = DefaultBufferSize);
-    bool IsOpen() const noexcept { return fd_ >= 0; }
+    bool IsOpen() const noexcept { return file_.IsOpen(); }
     // True when no further line follows.
     bool Eof()
     {
@@ -91,8 +93,7 @@ private:
     void SkipRestOfLine();
     void RequireOpen() const;
 
-    int fd_ = -1;
-    bool pipe_ = false;
+    TSharedReadFile file_;
     std::unique_ptr<char[]> buffer_;
     std::size_t bufferSize_ = 0;
     const char* pos_ = nullptr;

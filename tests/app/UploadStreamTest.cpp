@@ -1,15 +1,13 @@
 // The HEX file reader's line rules, shown at buffer sizes a file cannot choose, and
 // the stream library's own guarantees. vorn-stream's tests show which lines give
 // which words and how names are encoded.
+#include "PlatformFiles.h"
 #include "app/UploadStream.h"
 #include "runtime/Exception.h"
 #include "TempDir.h"
 #include <array>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <random>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -19,19 +17,11 @@ using Lines = std::vector<std::string>;
 // each time: asking must not move the reader.
 Lines ReadLines(const std::filesystem::path& path, std::size_t bufferSize)
 {
-    HexFileReader reader(path, bufferSize);
+    HexFileReader reader(path.string(), bufferSize);
     Lines lines;
     while (!reader.Eof() && !reader.Eof() && lines.size() < 1000)
         lines.emplace_back(reader.ReadLine());
     return lines;
-}
-
-bool CanLock(const std::filesystem::path& path, int how)
-{
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    const bool locked = flock(fd, how | LOCK_NB) == 0;
-    close(fd);
-    return locked;
 }
 
 } // namespace
@@ -79,23 +69,42 @@ TEST(HexFileReader, LineEndsCtrlZAndOrdinaryBytesAtEveryBufferBoundary)
 TEST(HexFileReader, SharesTheFileWhileOpenAndReadsItAgainWhenReopened)
 {
     TempDir dir;
-    const auto path = dir.Write("one.hex", "only\n");
+    const std::string path = dir.Write("one.hex", "only\n").string();
     {
         HexFileReader reader(path);
-        EXPECT_TRUE(CanLock(path, LOCK_SH));   // other readers are welcome
-        EXPECT_FALSE(CanLock(path, LOCK_EX));  // a writer is kept out
+        EXPECT_TRUE(CanOpen(path, false));  // other readers are welcome
+        EXPECT_FALSE(CanOpen(path, true));  // a writer is kept out
         EXPECT_EQ(reader.ReadLine(), "only");
         EXPECT_THROW(reader.ReadLine(), EInOutError);  // read beyond end of file
         reader.Open(path);  // starts over, and lets go of the file it had
         EXPECT_EQ(reader.ReadLine(), "only");
         reader.Close(), reader.Close();  // the second does nothing
-        EXPECT_TRUE(CanLock(path, LOCK_EX));
+        EXPECT_TRUE(CanOpen(path, true));
         EXPECT_THROW(reader.ReadLine(), EInOutError);
         reader.Open(path);
     }
-    EXPECT_TRUE(CanLock(path, LOCK_EX));  // the destructor released it
+    EXPECT_TRUE(CanOpen(path, true));  // the destructor released it
     // A sink that fails (a port write, say) leaves the file neither open nor locked.
     EXPECT_THROW(WriteUploadStream(path, {}, [](std::uint8_t) { throw std::runtime_error("port"); }),
                  std::runtime_error);
-    EXPECT_TRUE(CanLock(path, LOCK_EX));
+    EXPECT_TRUE(CanOpen(path, true));
+}
+
+// The file layer's codes, and so its messages, are the same on every platform.
+TEST(HexFileReader, RefusesWhatItCannotReadWithTheCodesOfTheFileLayer)
+{
+    TempDir dir;
+    const auto held = dir.Write("held.hex", "x\n");
+    const TWriterHold writer(held);
+    const std::pair<std::filesystem::path, int> cases[] = {
+        {dir.Path() / "missing.hex", 2}, {dir.Path() / "missing" / "x.hex", 2}, {dir.Path(), 5}, {DevicePath, 5},
+        {held, EInOutError::SharingViolation}};
+    for (const auto& [path, code] : cases) {
+        try {
+            HexFileReader reader(path.string());
+            ADD_FAILURE() << path << " opened";
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.ErrorCode(), code) << path;
+        }
+    }
 }

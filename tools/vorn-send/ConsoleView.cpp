@@ -1,8 +1,9 @@
 #include "ConsoleView.h"
 
+#include "app/Console.h"
+
 #include <algorithm>
 #include <string>
-#include <unistd.h>
 
 namespace {
 constexpr int kBarWidth = 40;
@@ -13,7 +14,7 @@ constexpr std::uint64_t kLogCountStep = 4096;
 }
 
 TConsoleView::TConsoleView(std::optional<std::uint64_t> totalBytes, std::FILE* out)
-    : total_(totalBytes), out_(out), terminal_(isatty(fileno(out)) == 1),
+    : total_(totalBytes), out_(out), terminal_(IsTerminal(out)),
       lastStep_(total_ ? UINT64_MAX : 0)  // a bar shows 0 %, a count starts at its first step
 {
 }

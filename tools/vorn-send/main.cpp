@@ -1,45 +1,46 @@
 // vorn-send: the transmitter's upload without a window.
 #include "ConsoleView.h"
+#include "PlatformUsage.h"
 
+#include "app/Console.h"
 #include "app/TransmitterPort.h"
 #include "app/Upload.h"
 #include "app/UploadStream.h"
 #include "runtime/Exception.h"
 #include "runtime/StopSignals.h"
 #include "runtime/TextLookup.h"
+#include "runtime/Utf8Path.h"
 #include "serial/CPort.h"
-#include "serial/posix/PortList.h"
+#include "serial/PortList.h"
 
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <optional>
-#include <sys/stat.h>
 #include <string>
 #include <vector>
 
 namespace {
 
-const char* const kUsage =
-    "usage: vorn-send [--port NAME] HEXFILE [NAME1 ... NAME8]\n"
-    "       vorn-send --list | --help | --version\n"
-    "\n"
-    "Uploads the program words of HEXFILE and up to eight program names (UTF-8,\n"
-    "at most 16 characters each; missing names are empty) to the unit, exactly as\n"
-    "the transmitter window does: 600 bit/s, 8 data bits, no parity, one stop bit.\n"
-    "\n"
-    "  --port NAME  the port: COMn (default COM1; $COMn_DEVICE names its device),\n"
-    "               a device path such as /dev/ttyUSB0, or a name under /dev\n"
-    "  --list       the serial ports present, one a line: the device, its stable\n"
-    "               /dev/serial/by-id link and the USB adapter's ids and names\n"
-    "  --help       this text\n"
-    "  --version    the program's version\n"
-    "\n"
-    "HEXFILE may be a pipe or FIFO; it is read once. SIGINT, SIGTERM and SIGHUP stop\n"
-    "the upload before its next byte and release the port; the bytes sent are reported.\n"
-    "\n"
-    "Exit status: 0 when every byte was sent, 1 on a failure, 2 for wrong arguments,\n"
-    "128 + the signal's number when a signal stopped the upload.\n";
+std::string UsageText()
+{
+    return std::string("usage: vorn-send [--port NAME] HEXFILE [NAME1 ... NAME8]\n"
+                       "       vorn-send --list | --help | --version\n"
+                       "\n"
+                       "Uploads the program words of HEXFILE and up to eight program names (UTF-8,\n"
+                       "at most 16 characters each; missing names are empty) to the unit, exactly as\n"
+                       "the transmitter window does: 600 bit/s, 8 data bits, no parity, one stop bit.\n"
+                       "\n") +
+           PortOptionsUsage +
+           "  --help       this text\n"
+           "  --version    the program's version\n"
+           "\n" +
+           StopUsage +
+           "\n"
+           "Exit status: 0 when every byte was sent, 1 on a failure, 2 for wrong arguments,\n"
+           "128 + the signal's number when a signal stopped the upload.\n";
+}
 
 struct Arguments {
     std::string port = "COM1";
@@ -49,7 +50,7 @@ struct Arguments {
 
 int Usage(const char* problem)
 {
-    std::fprintf(stderr, "vorn-send: %s\n\n%s", problem, kUsage);
+    std::fprintf(stderr, "vorn-send: %s\n\n%s", problem, UsageText().c_str());
     return 2;
 }
 
@@ -64,13 +65,14 @@ int ListPorts()
 }
 
 // Returns -1 when the arguments are good, else the exit status.
-int Parse(int argc, char* argv[], Arguments& args)
+int Parse(const std::vector<std::string>& argv, Arguments& args)
 {
     std::vector<std::string> positional;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+    const std::size_t argc = argv.size();
+    for (std::size_t i = 1; i < argc; ++i) {
+        const std::string& arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
+            std::fputs(UsageText().c_str(), stdout);
             return 0;
         }
         if (arg == "--version") {
@@ -105,8 +107,8 @@ int Parse(int argc, char* argv[], Arguments& args)
 // reported by the upload itself.
 std::optional<std::uint64_t> CountStreamBytes(const Arguments& args)
 {
-    struct stat info {};
-    if (::stat(args.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(PathFromUtf8(args.path), error))
         return std::nullopt;
     std::uint64_t count = 0;
     try {
@@ -156,8 +158,9 @@ int Send(const Arguments& args)
 
 int main(int argc, char* argv[])
 {
+    TUtf8Console console;
     Arguments args;
-    if (int status = Parse(argc, argv, args); status >= 0)
+    if (int status = Parse(Utf8Arguments(argc, argv), args); status >= 0)
         return status;
     InitTextLookup();
     InitComErrorMessages();

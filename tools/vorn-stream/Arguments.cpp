@@ -4,7 +4,7 @@
 
 namespace {
 
-void TakePositional(StreamArguments& args, std::size_t& count, const char* arg)
+void TakePositional(StreamArguments& args, std::size_t& count, const std::string& arg)
 {
     if (count == 0)
         args.hexFile = arg;
@@ -17,12 +17,13 @@ void TakePositional(StreamArguments& args, std::size_t& count, const char* arg)
 
 } // namespace
 
-StreamArguments ParseArguments(int argc, char** argv)
+StreamArguments ParseArguments(const std::vector<std::string>& argv)
 {
     StreamArguments args;
     std::size_t positional = 0;
     bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
+    const std::size_t argc = argv.size();
+    for (std::size_t i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             TakePositional(args, positional, argv[i]);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 struct StreamArguments {
     bool help = false;
@@ -21,7 +22,8 @@ public:
 };
 
 // Raises UsageError for a command line that names no HEX file, has more than eight
-// names, an unknown option or an -o without its file.
-StreamArguments ParseArguments(int argc, char** argv);
+// names, an unknown option or an -o without its file. `argv` holds the program's
+// name first.
+StreamArguments ParseArguments(const std::vector<std::string>& argv);
 
 std::string UsageText();

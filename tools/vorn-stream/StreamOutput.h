@@ -4,6 +4,7 @@
 
 #include "runtime/FileReplacement.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -18,10 +19,10 @@ public:
 
 class StreamOutput {
 public:
-    // `path` absent: standard output. A path that names a regular file (through
-    // symbolic links), or nothing yet, gets a new file put in its place; a FIFO or a
-    // character device is written into as it is; anything else is refused here,
-    // before any byte is made.
+    // `path` (UTF-8) absent: standard output. A path that names a regular file
+    // (through symbolic links), or nothing yet, gets a new file put in its place; a
+    // FIFO, a pipe or a character device is written into as it is; anything else is
+    // refused here, before any byte is made.
     explicit StreamOutput(std::optional<std::string> path);
     ~StreamOutput();  // drops an unfinished stream
     StreamOutput(const StreamOutput&) = delete;
@@ -29,22 +30,25 @@ public:
 
     void Put(std::uint8_t byte);
     // Puts the finished stream in place, or copies the spooled stream into the FIFO,
-    // device or standard output.
+    // pipe, device or standard output. The bytes arrive as they are, on every platform.
     void Commit();
 
 private:
-    void ChooseDestination();
     void Create();
     void Flush();
-    void CopySpoolTo(int fd);
-    int OpenWriteThrough() const;
-    [[noreturn]] void Fail(int err) const;
+    [[noreturn]] void Fail(int err) const;  // an errno value
     [[noreturn]] void Fail(const std::string& reason) const;
+    // Each platform's own (posix/ or win32/):
+    void ChooseDestination();
+    void CreateSpool();
+    void WriteSpool(const std::uint8_t* data, std::size_t size);
+    void CopySpoolOut();  // to the path, opened only now, or to standard output
+    void CloseSpool() noexcept;
 
     std::optional<std::string> path_;
     bool replace_ = false;        // a regular file, or none yet: replaced whole
     bool started_ = false;
     TFileReplacement replacement_;
-    int spool_ = -1;              // unlinked: for what is written through
+    std::intptr_t spool_ = -1;    // a descriptor or handle; the file goes with it
     std::vector<std::uint8_t> pending_;
 };

@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "StreamOutput.h"
 
+#include "app/Console.h"
 #include "app/UploadStream.h"
 #include "runtime/Exception.h"
 #include "runtime/TextLookup.h"
@@ -33,9 +34,10 @@ int Run(const StreamArguments& args)
 
 int main(int argc, char** argv)
 {
+    TUtf8Console console;
     StreamArguments args;
     try {
-        args = ParseArguments(argc, argv);
+        args = ParseArguments(Utf8Arguments(argc, argv));
     } catch (const UsageError& e) {
         std::cerr << "vorn-stream: " << e.what() << "\nTry 'vorn-stream --help'.\n";
         return ExitUsage;

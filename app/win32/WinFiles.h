@@ -1,0 +1,17 @@
+// What the Windows file code of the upload library and the tools share: UTF-8 names
+// as Windows takes them, and Windows' error codes as the file layer's.
+#pragma once
+
+#include "runtime/Exception.h"
+
+#include <string>
+#include <string_view>
+
+// `name` (UTF-8) as UTF-16; text that is no UTF-8 is "Invalid filename".
+std::wstring WideName(std::string_view name);
+// UTF-16 text as UTF-8.
+std::string Utf8Text(std::wstring_view text);
+
+// A Windows error code (GetLastError) as the error Linux gives for the same
+// failure; a code without a counterpart keeps its number ("I/O error N").
+EInOutError FileError(unsigned long code);
