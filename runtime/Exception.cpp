@@ -4,6 +4,7 @@
 #include "TextLookup.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -18,6 +19,23 @@ const char* FileErrorText(int code)
     case EInOutError::DiskFull: return N_("Disk full");
     case EInOutError::InvalidInput: return N_("Invalid numeric input");
     default: return nullptr;
+    }
+}
+
+// The file layer's code for an errno value, 0 when it has none.
+int MappedCode(int err)
+{
+    switch (err) {
+    case ENOENT: return 2;
+    case ENOTDIR:
+    case ENAMETOOLONG: return 3;
+    case EMFILE:
+    case ENFILE: return 4;
+    case EACCES:
+    case EPERM: return 5;
+    case ENOSPC: return EInOutError::DiskFull;
+    case EWOULDBLOCK: return EInOutError::SharingViolation;
+    default: return 0;
     }
 }
 
@@ -36,19 +54,19 @@ EInOutError::EInOutError(int code)
 
 EInOutError EInOutError::FromErrno(int err)
 {
-    switch (err) {
-    case ENOENT: return EInOutError(2);
-    case ENOTDIR:
-    case ENAMETOOLONG: return EInOutError(3);
-    case EMFILE:
-    case ENFILE: return EInOutError(4);
-    case EACCES:
-    case EPERM: return EInOutError(5);
-    case ENOSPC: return EInOutError(DiskFull);
-    case EWOULDBLOCK: return EInOutError(SharingViolation);
-    default:
-        // errno 4 or 5 (EINTR, EIO) must not read as "Too many open files" or
-        // "File access denied": an unmapped code always gets the generic text.
-        return EInOutError(err, GenericText(err));
-    }
+    // errno 4 or 5 (EINTR, EIO) must not read as "Too many open files" or "File
+    // access denied": an unmapped code always gets the generic text.
+    const int code = MappedCode(err);
+    EInOutError error = code != 0 ? EInOutError(code) : EInOutError(err, GenericText(err));
+    // The file layer's readers and writers lock; a lock refused is the other side's,
+    // which "resource temporarily unavailable" would not tell.
+    error.explanation_ = err == EWOULDBLOCK ? RuntimeText("another program holds the file") : std::strerror(err);
+    return error;
+}
+
+EInOutError EInOutError::Explained(int code, std::string explanation)
+{
+    EInOutError error(code);
+    error.explanation_ = std::move(explanation);
+    return error;
 }

@@ -25,14 +25,23 @@ public:
 
     explicit EInOutError(int code);
     // Maps an errno value onto the file layer's codes; unmapped values keep
-    // their number and get the generic "I/O error %d" text.
+    // their number and get the generic "I/O error %d" text. The system's own text
+    // for the errno value is its explanation.
     static EInOutError FromErrno(int err);
+    // A code of the file layer with what caused it in the user's words.
+    static EInOutError Explained(int code, std::string explanation);
 
     int ErrorCode() const noexcept { return code_; }
+    // Why, in words the code's message does not have (the system's text for the
+    // failing call's error, say); empty when there is nothing to add. Programs that
+    // can say more than the message put it after the message.
+    const std::string& Explanation() const noexcept { return explanation_; }
+    void SetExplanation(std::string explanation) { explanation_ = std::move(explanation); }
 
 private:
     EInOutError(int code, std::string message) : Exception(std::move(message)), code_(code) {}
     int code_;
+    std::string explanation_;
 };
 
 // Raised when an operation is not valid in the object's present state.

@@ -27,6 +27,11 @@ public:
     static int NotifierFd() noexcept;
 };
 
+// A write to a pipe whose reader has gone fails (EPIPE) instead of ending the
+// program, for programs whose output is a courtesy beside their real work. Nothing
+// to do where the platform has no such signal (Windows).
+void IgnoreBrokenPipe();
+
 // "SIGINT", "SIGTERM", "SIGHUP", "SIGBREAK" where the platform has it, else "signal N".
 std::string SignalName(int signal);
 

@@ -31,6 +31,10 @@ constexpr int CError_RegError = 23;
 
 constexpr int ComErrorCount = 23;
 
+// The system's code for a transfer that ran out of time (ETIMEDOUT, ERROR_TIMEOUT),
+// for a caller that treats a short write as a failure.
+extern const int TimeoutSystemCode;
+
 // Adds "cport" to the runtime's text domains and translates the 23 texts once in
 // the current domain. The program calls it after InitTextLookup, before any port
 // exists; calling it again (after a change of language) refills the table.

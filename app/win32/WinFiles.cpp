@@ -1,5 +1,7 @@
 #include "app/win32/WinFiles.h"
 
+#include "runtime/SystemErrorText.h"
+
 #include <cerrno>
 #include <windows.h>
 
@@ -60,5 +62,7 @@ std::string Utf8Text(std::wstring_view text)
 EInOutError FileError(unsigned long code)
 {
     const int err = ErrnoFor(code);
-    return err != 0 ? EInOutError::FromErrno(err) : EInOutError(int(code));
+    EInOutError error = err != 0 ? EInOutError::FromErrno(err) : EInOutError(int(code));
+    error.SetExplanation(SystemErrorText(int(code)));
+    return error;
 }

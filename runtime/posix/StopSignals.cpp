@@ -77,3 +77,8 @@ int TStopSignals::NotifierFd() noexcept
 {
     return gNotifyRead.load();
 }
+
+void IgnoreBrokenPipe()
+{
+    ::signal(SIGPIPE, SIG_IGN);
+}

@@ -108,3 +108,7 @@ int TStopSignals::NotifierFd() noexcept
 {
     return -1;
 }
+
+void IgnoreBrokenPipe()
+{
+}

@@ -1,4 +1,5 @@
 #include "serial/posix/PosixComDevice.h"
+#include "serial/ComErrors.h"
 #include "serial/posix/Event.h"
 #include "serial/posix/Operations.h"
 #include "serial/posix/PortName.h"
@@ -7,6 +8,8 @@
 
 #include <atomic>
 #include <cerrno>
+
+const int TimeoutSystemCode = ETIMEDOUT;
 
 namespace {
 

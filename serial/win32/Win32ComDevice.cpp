@@ -1,8 +1,11 @@
 #include "serial/win32/Win32ComDevice.h"
 
+#include "serial/ComErrors.h"
 #include "serial/win32/WinApi.h"
 
 #include <algorithm>
+
+const int TimeoutSystemCode = 1460;  // ERROR_TIMEOUT
 
 static_assert(sizeof(COMMTIMEOUTS) == 20 && sizeof(COMSTAT) == 12 && sizeof(OVERLAPPED) == 32);
 
