@@ -1,6 +1,7 @@
 #include "UploadStream.h"
 
 #include "runtime/Exception.h"
+#include "runtime/TextLookup.h"
 
 #include <algorithm>
 #include <bit>
@@ -61,9 +62,9 @@ std::uint64_t ControlBytes64(const char* p)
 
 HexFileReader::HexFileReader() = default;
 
-HexFileReader::HexFileReader(const std::string& path, std::size_t bufferSize)
+HexFileReader::HexFileReader(const THexSource& source, std::size_t bufferSize)
 {
-    Open(path, bufferSize);
+    Open(source, bufferSize);
 }
 
 HexFileReader::~HexFileReader() = default;
@@ -77,12 +78,20 @@ TSharedReadFile::~TSharedReadFile()
     }
 }
 
-void HexFileReader::Open(const std::string& path, std::size_t bufferSize)
+std::string NotAFileText()
+{
+    return CurrentDomainText("a folder or a device is no HEX file");
+}
+
+void HexFileReader::Open(const THexSource& source, std::size_t bufferSize)
 {
     Close();
     bufferSize_ = std::max<std::size_t>(bufferSize, 1);
     auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize_);
-    file_.Open(path);
+    if (source.standardInput)
+        file_.OpenStandardInput();
+    else
+        file_.Open(source.path);
     buffer_ = std::move(buffer);
     pos_ = end_ = buffer_.get();
     atFileEnd_ = textEnded_ = pendingLf_ = false;

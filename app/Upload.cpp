@@ -1,12 +1,12 @@
 #include "app/Upload.h"
 
-#include "app/UploadStream.h"
+#include "runtime/Format.h"
 #include "runtime/StopSignals.h"
+#include "runtime/TextLookup.h"
 #include "runtime/Utf8Path.h"
 #include "serial/CPort.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <limits>
 
@@ -24,33 +24,51 @@ bool IsExistingFile(const std::string& path)
     return !path.empty() && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
+void StopIfRequested(std::uint64_t bytesSent, std::uint64_t totalBytes)
+{
+    if (const int signal = TStopSignals::Received())
+        throw EUploadStopped(signal, bytesSent, totalBytes);
+}
+
+// The whole stream before the port is touched; a stop signal that ends a wait for a
+// pipe's writer ends the upload.
+TUploadStream ReadWholeStream(const THexSource& source, const TBankNames& names)
+{
+    std::optional<TUploadStream> stream;
+    try {
+        stream = ReadUploadStream(source, names, MaxUploadBytes);
+    } catch (const EInOutError&) {
+        StopIfRequested(0, 0);
+        throw;
+    }
+    if (!stream)
+        throw EUploadTooLong();
+    StopIfRequested(0, 0);
+    return std::move(*stream);
+}
+
 // Writes the stream byte by byte and counts what reached the line.
 class TByteSender {
 public:
-    TByteSender(TComPort& port, TUploadView& view) : port_(port), view_(view) {}
+    TByteSender(TComPort& port, TUploadView& view, std::uint64_t total) : port_(port), view_(view), total_(total) {}
 
     void Send(std::uint8_t byte)
     {
-        StopIfRequested();
+        StopIfRequested(sent_, total_);
         // A write cut short by its time-out would leave a hole in the unit's
         // program, so it ends the upload like a failed write.
         if (port_.Write(&byte, 1) != 1) {
-            StopIfRequested();
-            throw EComPort(CError_WriteFailed, ETIMEDOUT);
+            StopIfRequested(sent_, total_);
+            throw EComPort(CError_WriteFailed, TimeoutSystemCode);
         }
         ++sent_;
         view_.ByteSent();
     }
 
-    void StopIfRequested() const
-    {
-        if (const int signal = TStopSignals::Received())
-            throw EUploadStopped(signal, sent_);
-    }
-
 private:
     TComPort& port_;
     TUploadView& view_;
+    std::uint64_t total_;
     std::uint64_t sent_ = 0;
 };
 
@@ -60,66 +78,62 @@ std::int32_t GaugeValue(std::uint64_t linesSent)
     return std::int32_t(std::min<std::uint64_t>(linesSent / 10, std::numeric_limits<std::int32_t>::max()));
 }
 
-void SendProgramWords(TByteSender& sender, HexFileReader& reader, TUploadView& view)
+void SendProgramWords(TByteSender& sender, const TUploadStream& stream, TUploadView& view)
 {
-    std::uint64_t linesSent = 0;
-    try {
-        while (!reader.Eof()) {
-            const auto word = DecodeHexLine(reader.ReadLine());
-            if (!word)
-                continue;
-            for (std::uint8_t byte : *word)
-                sender.Send(byte);
-            ++linesSent;
-            view.SetProgress(GaugeValue(linesSent));
-        }
-    } catch (const EInOutError&) {
-        sender.StopIfRequested();  // a read the stop signal interrupted
-        throw;
+    const std::size_t words = stream.ProgramWords();
+    for (std::size_t line = 0; line < words; ++line) {
+        for (std::size_t i = 0; i < 4; ++i)
+            sender.Send(stream.bytes[4 * line + i]);
+        view.SetProgress(GaugeValue(line + 1));
     }
 }
 
-void SendNames(TByteSender& sender, const TBankNames& names)
+void SendNames(TByteSender& sender, const TUploadStream& stream)
 {
-    for (const auto& name : names)
-        for (std::uint8_t byte : EncodeBankName(name))
-            sender.Send(byte);
+    for (std::size_t i = stream.bytes.size() - NameTableSize; i < stream.bytes.size(); ++i)
+        sender.Send(stream.bytes[i]);
 }
 
-std::string StoppedText(int signal, std::uint64_t bytesSent)
+std::string StoppedText(int signal, std::uint64_t bytesSent, std::uint64_t totalBytes)
 {
-    return "upload stopped by " + SignalName(signal) + " after " + std::to_string(bytesSent) +
-           (bytesSent == 1 ? " byte was sent" : " bytes were sent");
+    if (bytesSent == 0)
+        return FormatTemplate(CurrentDomainText("upload stopped by %s before any byte was sent"), {SignalName(signal)});
+    return FormatTemplate(CurrentDomainText("upload stopped by %s after %d of %d bytes were sent"),
+                          {SignalName(signal), std::int64_t(bytesSent), std::int64_t(totalBytes)});
 }
 
 } // namespace
 
-EUploadStopped::EUploadStopped(int signal, std::uint64_t bytesSent)
-    : Exception(StoppedText(signal, bytesSent)), signal_(signal), bytesSent_(bytesSent)
+EUploadStopped::EUploadStopped(int signal, std::uint64_t bytesSent, std::uint64_t totalBytes)
+    : Exception(StoppedText(signal, bytesSent, totalBytes)), signal_(signal), bytesSent_(bytesSent)
 {
 }
 
-void RunUpload(TComPort& port, const std::string& path, const TBankNames& names,
-               TUploadView& view)
+EUploadTooLong::EUploadTooLong()
+    : Exception(FormatTemplate(CurrentDomainText("the upload would take more than a day at %d bit/s (over %d bytes); "
+                                                 "nothing was sent"),
+                               {std::int64_t(UploadBitRate), std::int64_t(MaxUploadBytes)}))
+{
+}
+
+void RunUpload(TComPort& port, const THexSource& source, const TBankNames& names, TUploadView& view)
 {
     port.SetBaudRate(br600);
-    if (!IsExistingFile(path)) {
+    if (!source.standardInput && !IsExistingFile(source.path)) {
         view.ShowMissingFile(MissingFileText);
         return;
     }
     view.SetProgress(0);
+    const TUploadStream stream = ReadWholeStream(source, names);
+    view.StreamReady(stream.bytes.size());
     if (!port.Connected())
         port.Open();
-    TByteSender sender(port, view);
-    {
-        HexFileReader reader(path);
-        view.SetStatusText(DataPhaseText);
-        view.SetSendEnabled(false);
-        SendProgramWords(sender, reader, view);
-        reader.Close();
-    }
+    TByteSender sender(port, view, stream.bytes.size());
+    view.SetStatusText(DataPhaseText);
+    view.SetSendEnabled(false);
+    SendProgramWords(sender, stream, view);
     view.SetStatusText(NamePhaseText);
-    SendNames(sender, names);
+    SendNames(sender, stream);
     port.Close();
     view.SetProgress(0);
     view.SetStatusText("");

@@ -11,6 +11,19 @@
 
 class TComPort;
 
+// The line: 600 bit/s, and ten bits a byte (a start bit, 8 data bits, a stop bit).
+constexpr std::uint64_t UploadBitRate = 600;
+constexpr std::uint64_t UploadBytesPerSecond = UploadBitRate / 10;
+// The longest upload taken on: a day of the line's time.
+constexpr std::uint64_t MaxUploadSeconds = 24 * 60 * 60;
+constexpr std::uint64_t MaxUploadBytes = MaxUploadSeconds * UploadBytesPerSecond;
+
+// The seconds the line takes for `bytes`, rounded up.
+constexpr std::uint64_t LineSeconds(std::uint64_t bytes)
+{
+    return (bytes + UploadBytesPerSecond - 1) / UploadBytesPerSecond;
+}
+
 // What the upload shows while it runs. Every call must take effect at once: the
 // upload keeps the calling thread busy until it ends.
 class TUploadView {
@@ -22,6 +35,8 @@ public:
     virtual void SetSendEnabled(bool enabled) = 0;
     // The path names no file: shown modally; the upload ends when it returns.
     virtual void ShowMissingFile(const std::string& message) = 0;
+    // The whole stream has been read and is about to be sent: its length.
+    virtual void StreamReady(std::uint64_t /*totalBytes*/) {}
     // One more byte is on the line.
     virtual void ByteSent() {}
 };
@@ -29,7 +44,8 @@ public:
 // The upload ended early because a stop signal came (see runtime/StopSignals.h).
 class EUploadStopped : public Exception {
 public:
-    EUploadStopped(int signal, std::uint64_t bytesSent);
+    // `totalBytes` 0: the stop came before the stream was read.
+    EUploadStopped(int signal, std::uint64_t bytesSent, std::uint64_t totalBytes);
     int Signal() const noexcept { return signal_; }
     std::uint64_t BytesSent() const noexcept { return bytesSent_; }
 
@@ -38,18 +54,23 @@ private:
     std::uint64_t bytesSent_;
 };
 
+// The file's stream would keep the line busy for more than MaxUploadSeconds; nothing
+// was sent and the port was not opened.
+class EUploadTooLong : public Exception {
+public:
+    EUploadTooLong();
+};
+
 extern const char* const MissingFileText;
 extern const char* const DataPhaseText;
 extern const char* const NamePhaseText;
 
 // Runs the whole upload on the calling thread. Raises EComPort or EInOutError
-// where a step fails; the HEX file is closed before the error leaves. A stop
+// where a step fails, EUploadTooLong for a stream of more than a day. A stop
 // signal ends it before the next byte with EUploadStopped, the port left open for
 // the caller to close.
 //
-// The file is read once, front to back, through one descriptor, so a pipe works
-// and a file that changes meanwhile gives a clear result: every line read up to
-// the first end of file found is sent (lines appended before the reader gets there
-// included), and the name table always follows.
-void RunUpload(TComPort& port, const std::string& path, const TBankNames& names,
-               TUploadView& view);
+// The whole input is read, once and front to back, before the port is opened: what
+// is sent is the file as it was then, whatever happens to it afterwards, and a file
+// that cannot be read sends nothing. A pipe or FIFO is read to its end.
+void RunUpload(TComPort& port, const THexSource& source, const TBankNames& names, TUploadView& view);

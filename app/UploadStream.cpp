@@ -94,7 +94,31 @@ TNameTable EncodeNameTable(const TBankNames& names)
     return table;
 }
 
-void WriteUploadStream(const std::string& path, const TBankNames& names, const TByteSink& sink)
+void WriteUploadStream(const THexSource& source, const TBankNames& names, const TByteSink& sink)
 {
-    ForEachStreamByte(path, names, sink);
+    ForEachStreamByte(source, names, sink);
+}
+
+std::optional<TUploadStream> ReadUploadStream(const THexSource& source, const TBankNames& names,
+                                              std::size_t maxBytes)
+{
+    if (maxBytes < NameTableSize)
+        return std::nullopt;
+    const std::size_t maxProgramBytes = maxBytes - NameTableSize;
+    TUploadStream stream;
+    bool tooLong = false;
+    HexFileReader reader(source);
+    // A word past the limit ends the reading: what is never sent need not be read.
+    ForEachProgramWord(reader, [&](const TProgramWord& word) {
+        tooLong = maxProgramBytes - stream.bytes.size() < word.size();
+        if (!tooLong)
+            stream.bytes.insert(stream.bytes.end(), word.begin(), word.end());
+        return !tooLong;
+    });
+    reader.Close();
+    if (tooLong)
+        return std::nullopt;
+    const TNameTable table = EncodeNameTable(names);
+    stream.bytes.insert(stream.bytes.end(), table.begin(), table.end());
+    return stream;
 }

@@ -12,13 +12,16 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr std::size_t BankCount = 8;
 constexpr std::size_t BankNameLength = 16;
 
 using TProgramWord = std::array<std::uint8_t, 4>;
 using TBankEntry = std::array<std::uint8_t, BankNameLength>;
-using TNameTable = std::array<std::uint8_t, BankCount * BankNameLength>;
+constexpr std::size_t NameTableSize = BankCount * BankNameLength;
+
+using TNameTable = std::array<std::uint8_t, NameTableSize>;
 // Names as the window's edit boxes hold them: UTF-8 text.
 using TBankNames = std::array<std::string, BankCount>;
 using TByteSink = std::function<void(std::uint8_t)>;
@@ -56,14 +59,16 @@ public:
 
     HexFileReader();
     // Opens at once; `bufferSize` is the size of each read.
-    explicit HexFileReader(const std::string& path, std::size_t bufferSize = DefaultBufferSize);
+    explicit HexFileReader(const THexSource& source, std::size_t bufferSize = DefaultBufferSize);
     ~HexFileReader();  // closes quietly
     HexFileReader(const HexFileReader&) = delete;
     HexFileReader& operator=(const HexFileReader&) = delete;
 
-    // Opens `path` for reading; a reader that is open closes first.
-    void Open(const std::string& path, std::size_t bufferSize = DefaultBufferSize);
+    // Opens the file or the standard input for reading; a reader that is open closes first.
+    void Open(const THexSource& source, std::size_t bufferSize = DefaultBufferSize);
     bool IsOpen() const noexcept { return file_.IsOpen(); }
+    // What is read, to tell it from a file about to be written; nothing for a pipe.
+    std::optional<TFileIdentity> Identity() const { return file_.Identity(); }
     // True when no further line follows.
     bool Eof()
     {
@@ -104,19 +109,48 @@ private:
     std::string line_;
 };
 
-// The whole stream for a file and eight names, one byte at a time, in order.
-template <typename Sink>
-void ForEachStreamByte(const std::string& path, const TBankNames& names, Sink&& sink)
+// The stream's rule, which every producer of it follows: the words of the taken
+// lines in file order, then the name table. `sink` returns false to end the reading.
+template <typename WordSink>
+void ForEachProgramWord(HexFileReader& reader, WordSink&& sink)
 {
-    HexFileReader reader(path);
     while (!reader.Eof())
-        if (const auto word = DecodeHexLine(reader.ReadLine()))
-            for (const std::uint8_t byte : *word)
-                sink(byte);
+        if (const auto word = DecodeHexLine(reader.ReadLine()); word && !sink(*word))
+            return;
+}
+
+// The whole stream of an open reader's file and eight names, one byte at a time, in
+// order; the reader is closed before the names.
+template <typename Sink>
+void ForEachStreamByte(HexFileReader& reader, const TBankNames& names, Sink&& sink)
+{
+    ForEachProgramWord(reader, [&sink](const TProgramWord& word) {
+        for (const std::uint8_t byte : word)
+            sink(byte);
+        return true;
+    });
     reader.Close();
     for (const std::uint8_t byte : EncodeNameTable(names))
         sink(byte);
 }
 
+template <typename Sink>
+void ForEachStreamByte(const THexSource& source, const TBankNames& names, Sink&& sink)
+{
+    HexFileReader reader(source);
+    ForEachStreamByte(reader, names, sink);
+}
+
 // The same for a sink chosen at run time.
-void WriteUploadStream(const std::string& path, const TBankNames& names, const TByteSink& sink);
+void WriteUploadStream(const THexSource& source, const TBankNames& names, const TByteSink& sink);
+
+// A whole stream, read before any of it is sent.
+struct TUploadStream {
+    std::vector<std::uint8_t> bytes;  // the program words, then the name table
+    std::size_t ProgramWords() const { return (bytes.size() - NameTableSize) / 4; }
+};
+
+// Reads the file once, front to back, into the stream of it and eight names. Nothing
+// when the stream would be longer than `maxBytes`: the reading stops there.
+std::optional<TUploadStream> ReadUploadStream(const THexSource& source, const TBankNames& names,
+                                              std::size_t maxBytes);

@@ -33,7 +33,7 @@ bool RequireFile(int fd)
     if (::fstat(fd, &st) != 0)
         RaiseErrno(errno);
     if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
-        throw EInOutError(5);
+        throw EInOutError::Explained(5, NotAFileText());
     return S_ISFIFO(st.st_mode);
 }
 
@@ -77,21 +77,58 @@ void MakeBlocking(int fd)
         RaiseErrno(errno);
 }
 
+TFileIdentity IdentityFrom(const struct stat& st)
+{
+    return {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+}
+
 } // namespace
+
+std::optional<TFileIdentity> IdentityOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return IdentityFrom(st);
+}
 
 void TSharedReadFile::Open(const std::string& path)
 {
-    const int fd = OpenForReading(path);
+    Adopt(OpenForReading(path));
+    if (!pipe_)
+        MakeBlocking(int(handle_));
+}
+
+// A copy, so that closing the reader leaves the program's standard input alone. Its
+// flags are shared with whoever else holds it and stay as they are: a pipe is
+// polled before each read anyway.
+void TSharedReadFile::OpenStandardInput()
+{
+    const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0)
+        RaiseErrno(errno);
+    Adopt(fd);
+}
+
+void TSharedReadFile::Adopt(std::intptr_t handle)
+{
+    const int fd = int(handle);
     try {
         pipe_ = RequireFile(fd);
         LockShared(fd);
-        if (!pipe_)
-            MakeBlocking(fd);
     } catch (...) {
         ::close(fd);
         throw;
     }
     handle_ = fd;
+}
+
+std::optional<TFileIdentity> TSharedReadFile::Identity() const
+{
+    struct stat st {};
+    if (handle_ == -1 || pipe_ || ::fstat(int(handle_), &st) != 0)
+        return std::nullopt;
+    return IdentityFrom(st);
 }
 
 std::size_t TSharedReadFile::Read(char* buffer, std::size_t size)

@@ -19,7 +19,31 @@ HANDLE Handle(std::intptr_t handle)
     throw FileError(GetLastError());
 }
 
+TFileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info)
+{
+    return {info.dwVolumeSerialNumber, std::uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+}
+
 } // namespace
+
+// Opened for no access at all, which neither a reader nor a writer of it can refuse.
+std::optional<TFileIdentity> IdentityOf(const std::string& path)
+{
+    std::wstring name;
+    try {
+        name = WideName(path);
+    } catch (const EInOutError&) {
+        return std::nullopt;
+    }
+    const HANDLE file = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    return known ? std::optional(IdentityFrom(info)) : std::nullopt;
+}
 
 // Sharing read only: a writer that holds the file without sharing read makes this
 // a sharing violation, and a writer that comes later gets one. Without backup
@@ -30,13 +54,36 @@ void TSharedReadFile::Open(const std::string& path)
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         RaiseLastError();
-    const DWORD type = GetFileType(file);
+    Adopt(reinterpret_cast<std::intptr_t>(file));
+}
+
+// A copy, so that closing the reader leaves the program's standard input alone.
+void TSharedReadFile::OpenStandardInput()
+{
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_INPUT_HANDLE), GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        RaiseLastError();
+    Adopt(reinterpret_cast<std::intptr_t>(copy));
+}
+
+void TSharedReadFile::Adopt(std::intptr_t handle)
+{
+    const DWORD type = GetFileType(Handle(handle));
     if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) {
-        CloseHandle(file);
-        throw EInOutError(5);
+        CloseHandle(Handle(handle));
+        throw EInOutError::Explained(5, NotAFileText());
     }
     pipe_ = type == FILE_TYPE_PIPE;
-    handle_ = reinterpret_cast<std::intptr_t>(file);
+    handle_ = handle;
+}
+
+std::optional<TFileIdentity> TSharedReadFile::Identity() const
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle_ == -1 || pipe_ || !GetFileInformationByHandle(Handle(handle_), &info))
+        return std::nullopt;
+    return IdentityFrom(info);
 }
 
 // A pipe's read blocks until its writer writes or goes. A stop request cancels the

@@ -1,6 +1,7 @@
 // The window on Qt's offscreen platform: its controls, boxes, Open command and
 // the upload driven through Send.
 #include "app/MessageBoxes.h"
+#include "app/ToolkitTexts.h"
 #include "app/Upload.h"
 #include "app/Vornver2unit.h"
 #include "runtime/ErrorHook.h"
@@ -127,6 +128,25 @@ TEST(Window, OpenPutsTheChosenPathInTheFileNameAndMakesItsFolderCurrent)
     QDir::setCurrent(start);
 }
 
+// The toolkit's own texts in the dialog follow the language of the catalogues.
+TEST(Window, TheOpenDialogSpeaksTheUsersLanguage)
+{
+    const auto useLanguage = [](const char* lang) {
+        setenv("LANG", lang, 1), InitTextLookup(VORN_LOCALE_DIR), LoadToolkitTranslations();
+    };
+    useLanguage("pl_PL.UTF-8");
+    TForm1 form;
+    QStringList buttons;
+    WhenModal([&](QWidget*) {
+        for (const auto* button : form.OpenHEX->findChildren<QPushButton*>())
+            buttons << button->text();
+        form.OpenHEX->reject();
+    });
+    form.Open->click();
+    useLanguage("C");
+    EXPECT_TRUE(buttons.contains("Anuluj")) << buttons.join(", ").toStdString();
+}
+
 class WindowUpload : public ::testing::Test, public QObject {
 protected:
     WindowUpload()
@@ -190,13 +210,14 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     EXPECT_EQ(form_.RS232.BaudRate(), br600);
     ExpectRestingState();
     EXPECT_EQ(pty_.Receive(1, 20ms), "");
-    // A file a writer holds fails once the port is open; the port stays open and carries the next upload.
+    // A file a writer holds is read before the port opens: nothing goes out, the port stays closed.
     const std::string expected = Prepare(HexLines(1024) + ":00000001FF\n");
     const int writer = open((dir_.Path() / "p.hex").c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_EQ(flock(writer, LOCK_EX), 0);
     form_.Send->click();
-    EXPECT_TRUE(form_.RS232.Connected());
     close(writer);
+    ExpectRestingState();
+    EXPECT_EQ(pty_.Line().OutputSpeed, 38400u);  // never opened: the pseudo-terminal's own speed
 
     std::vector<std::int32_t> painted;
     QStringList statusShown;
@@ -247,6 +268,22 @@ TEST_F(WindowUpload, SendsTheStreamOnceWhileGaugeAndStatusBarRedrawAndShowsWhatF
     ExpectRestingState();
 }
 
+// Every value the gauge gets is drawn once its range is 30: the lines sent, divided by 10.
+TEST_F(WindowUpload, TheGaugeGetsTheLinesSentDividedByTenWithTheRemainderDropped)
+{
+    const std::string expected = Prepare(HexLines(25));
+    form_.Postep->SetMaxValue(30);
+    std::vector<std::int32_t> drawn;
+    painting_ = [&](QObject* watched) {
+        if (watched == form_.Postep && (drawn.empty() || drawn.back() != form_.Postep->Progress()))
+            drawn.push_back(form_.Postep->Progress());
+    };
+    PtyReader reader(pty_.Master());
+    form_.Send->click();
+    EXPECT_TRUE(reader.WaitFor(expected.size(), 5s));
+    EXPECT_EQ(drawn, (std::vector<std::int32_t>{1, 2, 0}));
+}
+
 TEST_F(WindowUpload, AStopSignalReleasesThePortAndEndsTheProgram)
 {
     TStopSignals stopSignals;
@@ -267,8 +304,8 @@ TEST_F(WindowUpload, AStopSignalReleasesThePortAndEndsTheProgram)
     reader.Stop();
     pty_.ReleaseSlave();
     const std::string received = reader.Bytes() + pty_.Receive(SIZE_MAX, 5s);
-    EXPECT_EQ(report, "vorn-transmitter: upload stopped by SIGTERM after " + std::to_string(received.size()) +
-                          " bytes were sent\n");
+    EXPECT_EQ(report, "vorn-transmitter: upload stopped by SIGTERM after " + std::to_string(received.size()) + " of " +
+                          std::to_string(expected.size()) + " bytes were sent\n");
     EXPECT_LT(received.size(), expected.size() / 2);
     EXPECT_EQ(received, expected.substr(0, received.size()));
 }

@@ -20,7 +20,10 @@ using namespace std::chrono_literals;
 
 class ChildProcess {
 public:
-    explicit ChildProcess(std::vector<std::string> argv, bool withStderr = false)
+    // `stdinFd`, `stderrFd`: descriptors the program gets as its standard input and
+    // error instead of the test's (and, for standard error, of the output pipe).
+    explicit ChildProcess(std::vector<std::string> argv, bool withStderr = false, int stdinFd = -1,
+                          int stderrFd = -1)
     {
         int pipeFds[2];
         if (::pipe2(pipeFds, O_CLOEXEC) != 0)
@@ -28,8 +31,10 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-        if (withStderr)
-            posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+        if (withStderr || stderrFd >= 0)
+            posix_spawn_file_actions_adddup2(&actions, stderrFd >= 0 ? stderrFd : pipeFds[1], STDERR_FILENO);
+        if (stdinFd >= 0)
+            posix_spawn_file_actions_adddup2(&actions, stdinFd, STDIN_FILENO);
         posix_spawn_file_actions_addclosefrom_np(&actions, 3);  // a test's pseudo-terminals among them
         std::vector<char*> args;
         for (auto& arg : argv)

@@ -1,6 +1,7 @@
 // vorn-stream as a program: the stream of a HEX file and eight names, its command
 // line, its failures, and where -o puts the stream.
 #include "ChildProcess.h"
+#include "PtyPair.h"
 #include "TempDir.h"
 #include <iterator>
 #include <cstring>
@@ -87,26 +88,27 @@ TEST(VornStream, WritesCharactersTenToSeventeenOfEveryLongerLineThenTheEightName
     EXPECT_EQ(out, expected);
 }
 
-TEST(VornStream, FailuresPrintTheMessageAndLeaveTheOutputAlone)
+TEST(VornStream, FailuresSayWhatTheyAreAboutAndLeaveTheOutputAlone)
 {
     TempDir dir;
     const std::string hex = dir.Write("p.hex", Program), held = dir.Write("held.hex", Program),
                       out = dir.Write("out.bin", "old"), usage = "\nTry 'vorn-stream --help'.\n";
     const int writer = open(held.c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_EQ(flock(writer, LOCK_EX), 0);
+    const std::string missing = (dir.Path() / "missing.hex").string(), folder = dir.Path().string();
     const std::pair<std::vector<std::string>, std::string> failures[] = {
-        {{(dir.Path() / "missing.hex").string(), "-o", out}, "File not found\n"},
-        {{dir.Path().string(), "-o", out}, "File access denied\n"},  // a folder or a device is no file
-        {{"/dev/null", "-o", out}, "File access denied\n"},
-        {{"/proc/self/mem", "-o", out}, "I/O error 5\n"},  // reading at offset 0 fails
-        {{held, "-o", out}, "I/O error 32\n"},              // a writer holds it
-        {{hex, "-o", hex + "x/out.bin"}, "cannot write " + hex + "x/out.bin: File not found\n"},
+        {{"-o", out, missing}, missing + ": File not found: No such file or directory\n"},
+        {{"-o", out, folder}, folder + ": File access denied: a folder or a device is no HEX file\n"},
+        {{"-o", out, "/dev/null"}, "/dev/null: File access denied: a folder or a device is no HEX file\n"},
+        {{"-o", out, "/proc/self/mem"}, "/proc/self/mem: I/O error 5: Input/output error\n"},  // reading at offset 0 fails
+        {{"-o", out, held}, held + ": I/O error 32: another program holds the file\n"},
+        {{"-o", hex + "x/out.bin", hex}, "cannot write " + hex + "x/out.bin: File not found: No such file or directory\n"},
         // The output is looked at before the input.
-        {{held + "x", "-o", hex + "/out.bin"}, "cannot write " + hex + "/out.bin: Invalid filename\n"},
+        {{"-o", hex + "/out.bin", held + "x"}, "cannot write " + hex + "/out.bin: Invalid filename: Not a directory\n"},
         {{}, "no HEX file given" + usage}, {{"-o", out}, "no HEX file given" + usage},
         {{hex, "1", "2", "3", "4", "5", "6", "7", "8", "9"}, "more than 8 names" + usage},
-        {{hex, "-o"}, "-o needs a file name" + usage}, {{hex, "-o", out, "-o", out}, "-o given twice" + usage},
-        {{hex, "-x"}, "unknown option -x" + usage},
+        {{"-o"}, "option -o needs a value" + usage}, {{"-o", out, "-o", out, hex}, "option -o given twice" + usage},
+        {{"-x", hex}, "unknown option -x" + usage},
     };
     std::string text;
     for (const auto& [args, message] : failures) {
@@ -115,11 +117,33 @@ TEST(VornStream, FailuresPrintTheMessageAndLeaveTheOutputAlone)
         EXPECT_EQ(ReadFileBytes(out), "old");
     }
     close(writer);
+    // A temporary file that cannot be made is named as such, not as the output.
+    EXPECT_EQ(RunProgram({"/usr/bin/env", "TMPDIR=/nonexistent", "LANG=C", VORN_STREAM_PATH, hex}, 10s, &text, true), 1);
+    EXPECT_EQ(text, "vorn-stream: cannot keep the stream in a temporary file in /nonexistent: File not found: "
+                    "No such file or directory\n");
     EXPECT_EQ(Entries(dir), 3);
-    // Options anywhere, "--" before a name that looks like one, missing names empty.
-    EXPECT_EQ(RunTool(dir, {hex, "1", "-o", out, "2", "--", "-3"}, text), 0) << text;
-    EXPECT_EQ(text, "");
-    EXPECT_EQ(ReadFileBytes(out), ProgramWords + Entry("1") + Entry("2") + Entry("-3") + std::string(80, '\xFF'));
+}
+
+TEST(VornStream, RefusesToWriteOverItsInputHoweverTheOutputNamesIt)
+{
+    TempDir dir;
+    const fs::path hex = dir.Write("p.hex", Program), link = dir.Path() / "link.hex", hard = dir.Path() / "hard.hex";
+    fs::create_symlink("p.hex", link);
+    fs::create_hard_link(hex, hard);
+    for (const fs::path& output : {hex, link, hard}) {
+        std::string out;
+        EXPECT_EQ(RunTool(dir, {"-o", output, hex}, out), 1);
+        EXPECT_EQ(out, "vorn-stream: cannot write " + output.string() + ": it is the HEX file being read\n");
+        // The same file as the standard input.
+        const int in = open(hex.c_str(), O_RDONLY | O_CLOEXEC);
+        ChildProcess tool({VORN_STREAM_PATH, "-o", output, "-"}, true, in);
+        EXPECT_EQ(tool.Wait(10s), 1);
+        EXPECT_EQ(tool.Read({}, 1s), "vorn-stream: cannot write " + output.string() + ": it is the HEX file being read\n");
+        close(in);
+    }
+    EXPECT_EQ(ReadFileBytes(hex), Program);
+    EXPECT_TRUE(fs::is_symlink(link) && fs::equivalent(hard, hex));
+    EXPECT_EQ(Entries(dir), 3);
 }
 
 TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)
@@ -150,7 +174,7 @@ TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)
     });
     std::string out;
     for (const fs::path& target : {link, dangling, fifo, haveDevice ? device : link})
-        EXPECT_EQ(RunTool(dir, {hex, "-o", target}, out), 0) << target << out;
+        EXPECT_EQ(RunTool(dir, {"-o", target, hex}, out), 0) << target << out;
     EXPECT_EQ(ReadFileBytes(real), stream);
     EXPECT_EQ(ReadFileBytes(dir.Path() / "made.bin"), stream);
     const mode_t mask = umask(0);  // a new file gets the mode the user's umask gives
@@ -158,14 +182,14 @@ TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)
     EXPECT_EQ(fs::status(dir.Path() / "made.bin").permissions(), fs::perms(0666 & ~mask));
     EXPECT_EQ(fromFifo.get(), stream);
     for (const fs::path& refused : {folder, socketPath}) {
-        EXPECT_EQ(RunTool(dir, {hex, "-o", refused}, out), 1);
+        EXPECT_EQ(RunTool(dir, {"-o", refused, hex}, out), 1);
         EXPECT_EQ(out, "vorn-stream: cannot write " + refused.string() +
                            ": not a regular file, FIFO or character device\n");
     }
     // A FIFO that is something else once the stream is made is refused then.
     const fs::path input = dir.Path() / "input", other = dir.Path() / "other";
     ASSERT_EQ(mkfifo(input.c_str(), 0600) | mkfifo(other.c_str(), 0600), 0);
-    ChildProcess tool({VORN_STREAM_PATH, input, "-o", other}, true);
+    ChildProcess tool({VORN_STREAM_PATH, "-o", other, input}, true);
     int in = -1;  // opens once vorn-stream reads, which it does after choosing its output
     for (int i = 0; i < 1000 && in < 0 && !tool.Wait(10ms); ++i)
         in = open(input.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
@@ -177,6 +201,13 @@ TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)
     EXPECT_EQ(tool.Read({}, 1s),
               "vorn-stream: cannot write " + other.string() + ": not a FIFO or character device any more\n");
     EXPECT_EQ(ReadFileBytes(other), "regular");
+    // A terminal as standard output gets no bytes: they would only garble it.
+    PtyPair pty;
+    ChildProcess onTerminal({"/bin/sh", "-c", "exec \"$0\" \"$1\" >\"$2\"", VORN_STREAM_PATH, hex, pty.Path()}, true);
+    EXPECT_EQ(onTerminal.Wait(10s), 1);
+    EXPECT_EQ(onTerminal.Read({}, 1s), "vorn-stream: cannot write standard output: it is a terminal, which would show "
+                                       "the bytes as garbage (use -o OUT or a pipe)\n");
+    EXPECT_EQ(pty.Receive(1, 20ms), "");
     EXPECT_TRUE(fs::is_symlink(link) && fs::is_symlink(dangling) && fs::is_fifo(fifo) && fs::is_empty(folder) &&
                 fs::is_socket(socketPath) && (!haveDevice || fs::is_character_file(device)));
     EXPECT_EQ(Entries(dir), haveDevice ? 11 : 10);  // with made.bin

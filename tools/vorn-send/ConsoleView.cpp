@@ -1,22 +1,46 @@
 #include "ConsoleView.h"
 
 #include "app/Console.h"
+#include "runtime/Format.h"
+#include "runtime/TextLookup.h"
+#include "tools/common/ToolMessages.h"
 
 #include <algorithm>
-#include <string>
 
 namespace {
-constexpr int kBarWidth = 40;
-// Without a total: a terminal is redrawn every second of the line (60 bytes), a
-// log gets a line every 4 KiB.
-constexpr std::uint64_t kTerminalCountStep = 60;
-constexpr std::uint64_t kLogCountStep = 4096;
+
+constexpr int BarWidth = 40;
+
+std::int64_t Int(std::uint64_t value)
+{
+    return std::int64_t(value);
 }
 
-TConsoleView::TConsoleView(std::optional<std::uint64_t> totalBytes, std::FILE* out)
-    : total_(totalBytes), out_(out), terminal_(IsTerminal(out)),
-      lastStep_(total_ ? UINT64_MAX : 0)  // a bar shows 0 %, a count starts at its first step
+} // namespace
+
+std::string DurationText(std::uint64_t seconds)
 {
+    const std::uint64_t minutes = seconds / 60, hours = minutes / 60, days = hours / 24;
+    if (seconds < 120)
+        return FormatTemplate(CurrentDomainText("%d s"), {Int(seconds)});
+    if (minutes < 120)
+        return FormatTemplate(CurrentDomainText("%d min %d s"), {Int(minutes), Int(seconds % 60)});
+    if (hours < 48)
+        return FormatTemplate(CurrentDomainText("%d h %d min"), {Int(hours), Int(minutes % 60)});
+    return FormatTemplate(CurrentDomainText("%d d %d h"), {Int(days), Int(hours % 24)});
+}
+
+TConsoleView::TConsoleView(std::FILE* out, std::string inputName)
+    : out_(out), inputName_(std::move(inputName)), terminal_(IsTerminal(out))
+{
+}
+
+void TConsoleView::StreamReady(std::uint64_t totalBytes)
+{
+    total_ = totalBytes;
+    start_ = std::chrono::steady_clock::now();
+    Print(FormatTemplate(CurrentDomainText("%d bytes, about %s at %d bit/s\n"),
+                         {Int(total_), DurationText(LineSeconds(total_)), Int(UploadBitRate)}));
 }
 
 void TConsoleView::SetStatusText(const std::string& text)
@@ -26,73 +50,77 @@ void TConsoleView::SetStatusText(const std::string& text)
         Draw();
     EndLine();
     if (!text.empty())
-        std::fprintf(out_, "%s\n", text.c_str());
-    std::fflush(out_);
+        Print(text + "\n");
 }
 
 void TConsoleView::EndLine()
 {
     if (lineOpen_ && terminal_)
-        std::fputc('\n', out_);
+        Print("\n");
     lineOpen_ = false;
 }
 
 void TConsoleView::ShowMissingFile(const std::string& message)
 {
-    std::fprintf(out_, "vorn-send: %s\n", message.c_str());
+    Print("vorn-send: " + ErrorAbout(inputName_, message) + "\n");
     failed_ = true;
 }
 
-// Whole percents of the count; a file that grew meanwhile stays at 100.
 int TConsoleView::Percent() const
 {
-    return *total_ == 0 ? 100 : int(std::min<std::uint64_t>(100, sent_ * 100 / *total_));
+    return total_ == 0 ? 100 : int(std::min<std::uint64_t>(100, sent_ * 100 / total_));
 }
 
-// Whole percents with a total (a terminal each, a log every tenth), else byte counts.
+// A terminal's bar is drawn again at each whole percent and each second of line
+// time left; a log gets a line every tenth.
 std::uint64_t TConsoleView::Step() const
 {
-    if (!total_)
-        return sent_ / (terminal_ ? kTerminalCountStep : kLogCountStep);
     const auto percent = static_cast<std::uint64_t>(Percent());
-    return terminal_ ? percent : percent / 10;
+    return terminal_ ? percent << 32 | LineSeconds(total_ - sent_) : percent / 10;
 }
 
 void TConsoleView::ByteSent()
 {
     ++sent_;
-    if (const std::uint64_t step = Step(); step != lastStep_ || (total_ && sent_ == *total_)) {
+    if (const std::uint64_t step = Step(); step != lastStep_ || sent_ == total_) {
         lastStep_ = step;
         Draw();
     }
 }
 
+// The time left is the line's; in a log, read later, the time it took so far counts.
 void TConsoleView::Draw()
 {
-    if (total_)
-        DrawBar();
-    else
-        DrawCount();
-    std::fflush(out_);
+    const int percent = Percent();
+    const int filled = percent * BarWidth / 100;
+    const std::string bar = std::string(size_t(filled), '#') + std::string(size_t(BarWidth - filled), '.');
+    std::string time;
+    if (terminal_) {
+        time = FormatTemplate(CurrentDomainText("%s left"), {DurationText(LineSeconds(total_ - sent_))});
+    } else {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start_);
+        time = FormatTemplate(CurrentDomainText("%s elapsed"), {DurationText(std::uint64_t(elapsed.count()))});
+    }
+    char head[80];
+    std::snprintf(head, sizeof head, "[%s] %3d%%  ", bar.c_str(), percent);
+    std::string line = head + FormatTemplate(CurrentDomainText("%d/%d bytes, %s"), {Int(sent_), Int(total_), time});
+    if (terminal_) {
+        // Over the line drawn before, which may have been longer.
+        const std::size_t length = line.size();
+        line = "\r" + line + std::string(drawnLength_ > length ? drawnLength_ - length : 0, ' ');
+        drawnLength_ = length;
+    } else {
+        line += "\n";
+    }
+    Print(line);
     drawnSent_ = sent_;
     lineOpen_ = true;
 }
 
-void TConsoleView::DrawBar()
+void TConsoleView::Print(const std::string& text)
 {
-    const int percent = Percent();
-    const int filled = percent * kBarWidth / 100;
-    const std::string bar = std::string(size_t(filled), '#') + std::string(size_t(kBarWidth - filled), '.');
-    std::fprintf(out_, "%s[%s] %3d%%  %llu", terminal_ ? "\r" : "", bar.c_str(), percent,
-                 static_cast<unsigned long long>(sent_));
-    // A file that grew meanwhile sends more than was counted.
-    if (sent_ <= *total_)
-        std::fprintf(out_, "/%llu", static_cast<unsigned long long>(*total_));
-    std::fprintf(out_, " bytes%s", terminal_ ? "" : "\n");
-}
-
-void TConsoleView::DrawCount()
-{
-    std::fprintf(out_, "%s%llu bytes sent%s", terminal_ ? "\r" : "", static_cast<unsigned long long>(sent_),
-                 terminal_ ? "" : "\n");
+    if (std::ferror(out_))
+        return;
+    std::fputs(text.c_str(), out_);
+    std::fflush(out_);
 }

@@ -5,53 +5,63 @@
 #include "app/Console.h"
 #include "app/TransmitterPort.h"
 #include "app/Upload.h"
-#include "app/UploadStream.h"
 #include "runtime/Exception.h"
+#include "runtime/Format.h"
 #include "runtime/StopSignals.h"
+#include "runtime/SystemErrorText.h"
 #include "runtime/TextLookup.h"
-#include "runtime/Utf8Path.h"
 #include "serial/CPort.h"
 #include "serial/PortList.h"
+#include "tools/common/CommandLine.h"
+#include "tools/common/ToolMessages.h"
 
 #include <cstdio>
-#include <cstring>
 #include <exception>
-#include <filesystem>
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace {
 
-std::string UsageText()
-{
-    return std::string("usage: vorn-send [--port NAME] HEXFILE [NAME1 ... NAME8]\n"
-                       "       vorn-send --list | --help | --version\n"
-                       "\n"
-                       "Uploads the program words of HEXFILE and up to eight program names (UTF-8,\n"
-                       "at most 16 characters each; missing names are empty) to the unit, exactly as\n"
-                       "the transmitter window does: 600 bit/s, 8 data bits, no parity, one stop bit.\n"
-                       "\n") +
-           PortOptionsUsage +
-           "  --help       this text\n"
-           "  --version    the program's version\n"
-           "\n" +
-           StopUsage +
-           "\n"
-           "Exit status: 0 when every byte was sent, 1 on a failure, 2 for wrong arguments,\n"
-           "128 + the signal's number when a signal stopped the upload.\n";
-}
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
 
-struct Arguments {
-    std::string port = "COM1";
-    std::string path;
-    TBankNames names;
+constexpr TOptionSpec Options[] = {
+    {"--port", "", true},
+    {"--list", ""},
+    {"--help", "-h", false, true},
+    {"--version", "", false, true},
 };
 
-int Usage(const char* problem)
+std::string UsageText()
 {
-    std::fprintf(stderr, "vorn-send: %s\n\n%s", problem, UsageText().c_str());
-    return 2;
+    return CurrentDomainText("usage: vorn-send [--port NAME] HEXFILE [NAME1 ... NAME8]\n"
+                             "       vorn-send --list | --help | --version\n"
+                             "\n"
+                             "Uploads the program words of HEXFILE and up to eight program names (UTF-8,\n"
+                             "at most 16 characters each; missing names are empty) to the unit, exactly as\n"
+                             "the transmitter window does: 600 bit/s, 8 data bits, no parity, one stop bit.\n"
+                             "HEXFILE '-' is the standard input. Options come before HEXFILE; every\n"
+                             "argument after it is a name, whatever it looks like.\n"
+                             "\n") +
+           CurrentDomainText(PortOptionsUsage) +
+           CurrentDomainText("  --help       this text\n"
+                             "  --version    the program's version\n"
+                             "\n") +
+           CurrentDomainText(StopUsage) +
+           CurrentDomainText("\n"
+                             "Exit status: 0 when every byte was sent, 1 on a failure, 2 for wrong arguments,\n"
+                             "128 + the signal's number when a signal stopped the upload.\n");
+}
+
+void Report(const std::string& message)
+{
+    std::fprintf(stderr, "vorn-send: %s\n", message.c_str());
+}
+
+int Usage(const std::string& problem)
+{
+    Report(problem);
+    std::fprintf(stderr, "\n%s", UsageText().c_str());
+    return ExitUsage;
 }
 
 int ListPorts()
@@ -60,67 +70,30 @@ int ListPorts()
     for (const TSerialPortInfo& port : ports)
         std::puts(DescribeSerialPort(port).c_str());
     if (ports.empty())
-        std::fputs("vorn-send: no serial ports found\n", stderr);
+        Report(CurrentDomainText("no serial ports found"));
     return 0;
 }
 
-// Returns -1 when the arguments are good, else the exit status.
-int Parse(const std::vector<std::string>& argv, Arguments& args)
+struct TSendArguments {
+    std::string port = "COM1";
+    THexSource source{""};
+    TBankNames names;
+};
+
+// After bytes went out the user must know that the unit holds part of a program.
+std::string WithBytesSent(const std::string& message, const TConsoleView& view)
 {
-    std::vector<std::string> positional;
-    const std::size_t argc = argv.size();
-    for (std::size_t i = 1; i < argc; ++i) {
-        const std::string& arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(UsageText().c_str(), stdout);
-            return 0;
-        }
-        if (arg == "--version") {
-            std::puts("vorn-send " VORN_VERSION);
-            return 0;
-        }
-        if (arg == "--list")
-            return ListPorts();
-        if (arg == "--port") {
-            if (++i == argc)
-                return Usage("--port needs a name");
-            args.port = argv[i];
-        } else if (arg.size() > 1 && arg[0] == '-' && positional.empty()) {
-            return Usage(("unknown option " + arg).c_str());
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (positional.empty())
-        return Usage("no HEX file given");
-    if (positional.size() > 9)
-        return Usage("at most eight names");
-    args.path = positional[0];
-    for (size_t i = 1; i < positional.size(); ++i)
-        args.names[i - 1] = positional[i];
-    return -1;
+    if (view.Sent() == 0)
+        return message;
+    return FormatTemplate(CurrentDomainText("%s, after %d of %d bytes were sent"),
+                          {message, std::int64_t(view.Sent()), std::int64_t(view.Total())});
 }
 
-// The stream's length for the percentage, when it can be had without taking the
-// input from the upload: a regular file is read ahead, a pipe or FIFO is not (the
-// upload reads it, once). Nothing when unknown; a file that cannot be read is
-// reported by the upload itself.
-std::optional<std::uint64_t> CountStreamBytes(const Arguments& args)
+// The port's error after the port's name, with the system's word for its code.
+std::string PortError(const TComPort& port, const EComPort& error)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(PathFromUtf8(args.path), error))
-        return std::nullopt;
-    std::uint64_t count = 0;
-    try {
-        ForEachStreamByte(args.path, args.names, [&count](std::uint8_t) {
-            if (TStopSignals::Received() != 0)
-                throw EUploadStopped(TStopSignals::Received(), 0);
-            ++count;
-        });
-    } catch (const Exception&) {
-        return std::nullopt;
-    }
-    return count;
+    const std::string explanation = error.WinCode() >= 0 ? SystemErrorText(error.WinCode()) : "";
+    return ErrorAbout(PortLabel(port.Port()), error.Message(), explanation);
 }
 
 int ReportStop(TComPort& port, TConsoleView& view, const EUploadStopped& stop)
@@ -128,47 +101,89 @@ int ReportStop(TComPort& port, TConsoleView& view, const EUploadStopped& stop)
     view.EndLine();
     try {
         port.Close();
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "vorn-send: %s\n", error.what());
+    } catch (const EComPort& error) {
+        Report(PortError(port, error));
     }
-    std::fprintf(stderr, "vorn-send: %s\n", stop.what());
+    Report(stop.Message());
     return ExitStatusFor(stop.Signal());
 }
 
-int Send(const Arguments& args)
+// The error leaves the upload where it failed; the port is closed as the port goes.
+int ReportFailure(const TComPort& port, const TSendArguments& args, TConsoleView& view)
+{
+    view.EndLine();
+    try {
+        throw;
+    } catch (const EComPort& error) {
+        Report(WithBytesSent(PortError(port, error), view));
+    } catch (const EInOutError& error) {
+        Report(ErrorAbout(InputName(args.source), error));
+    } catch (const EUploadTooLong& error) {
+        Report(ErrorAbout(InputName(args.source), error.Message()));
+    }
+    return ExitFailure;
+}
+
+int Send(const TSendArguments& args)
 {
     TComPort port;
     port.BeginLoading();
     LoadTransmitterPortSettings(port);
     port.SetPort(args.port);
     port.FinishLoading();
-    TConsoleView view(CountStreamBytes(args), stderr);
+    TConsoleView view(stderr, InputName(args.source));
     try {
-        RunUpload(port, args.path, args.names, view);
+        RunUpload(port, args.source, args.names, view);
     } catch (const EUploadStopped& stop) {
         return ReportStop(port, view, stop);
-    } catch (const std::exception&) {
-        view.EndLine();
-        throw;
+    } catch (const Exception&) {
+        return ReportFailure(port, args, view);
     }
-    return view.Failed() ? 1 : 0;
+    return view.Failed() ? ExitFailure : 0;
+}
+
+// -1 to go on with the upload, else the exit status.
+int Act(const TCommandLine& line, TSendArguments& args)
+{
+    if (line.Has("--help")) {
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (line.Has("--version")) {
+        std::puts("vorn-send " VORN_VERSION);
+        return 0;
+    }
+    if (line.Has("--list"))
+        return line.file ? Usage(CurrentDomainText("--list takes no HEX file")) : ListPorts();
+    if (!line.file)
+        return Usage(CurrentDomainText("no HEX file given"));
+    args.port = line.Value("--port").value_or(args.port);
+    args.source = SourceFor(*line.file);
+    std::copy(line.names.begin(), line.names.end(), args.names.begin());
+    return -1;
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    // Progress on a closed pipe must not end an upload half way.
+    IgnoreBrokenPipe();
     TUtf8Console console;
-    Arguments args;
-    if (int status = Parse(Utf8Arguments(argc, argv), args); status >= 0)
-        return status;
     InitTextLookup();
     InitComErrorMessages();
+    TSendArguments args;
+    try {
+        if (const int status = Act(ReadCommandLine(Utf8Arguments(argc, argv), Options, BankCount), args); status >= 0)
+            return status;
+    } catch (const EUsage& error) {
+        return Usage(error.Message());
+    }
     TStopSignals stopSignals;
     try {
         return Send(args);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "vorn-send: %s\n", error.what());
-        return 1;
+        Report(error.what());
+        return ExitFailure;
     }
 }

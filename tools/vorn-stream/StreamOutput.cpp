@@ -1,7 +1,10 @@
 #include "StreamOutput.h"
 
-#include "runtime/Exception.h"
+#include "app/Console.h"
+#include "runtime/Format.h"
+#include "runtime/TextLookup.h"
 #include "runtime/Utf8Path.h"
+#include "tools/common/ToolMessages.h"
 
 namespace {
 
@@ -13,11 +16,19 @@ StreamOutput::StreamOutput(std::optional<std::string> path) : path_(std::move(pa
 {
     if (path_)
         ChooseDestination();
+    else if (IsTerminal(stdout))
+        Fail(CurrentDomainText("it is a terminal, which would show the bytes as garbage (use -o OUT or a pipe)"));
 }
 
 StreamOutput::~StreamOutput()
 {
     CloseSpool();
+}
+
+void StreamOutput::RefuseInput(const std::optional<TFileIdentity>& input) const
+{
+    if (path_ && input && IdentityOf(*path_) == input)
+        Fail(CurrentDomainText("it is the HEX file being read"));
 }
 
 void StreamOutput::Put(std::uint8_t byte)
@@ -66,11 +77,22 @@ void StreamOutput::Commit()
 
 void StreamOutput::Fail(int err) const
 {
-    Fail(EInOutError::FromErrno(err).Message());
+    Fail(EInOutError::FromErrno(err));
+}
+
+void StreamOutput::Fail(const EInOutError& error) const
+{
+    Fail(ErrorAbout({}, error));
 }
 
 void StreamOutput::Fail(const std::string& reason) const
 {
-    const std::string where = path_ ? *path_ : "standard output";
-    throw OutputError("cannot write " + where + ": " + reason);
+    const std::string where = path_ ? *path_ : CurrentDomainText("standard output");
+    throw OutputError(FormatTemplate(CurrentDomainText("cannot write %s: %s"), {where, reason}));
+}
+
+void StreamOutput::FailSpool(const EInOutError& error) const
+{
+    throw OutputError(FormatTemplate(CurrentDomainText("cannot keep the stream in a temporary file in %s: %s"),
+                                     {spoolFolder_, ErrorAbout({}, error)}));
 }

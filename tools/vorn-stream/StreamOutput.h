@@ -2,6 +2,8 @@
 // whole stream is made, so a failure leaves no partial output behind.
 #pragma once
 
+#include "app/SharedReadFile.h"
+#include "runtime/Exception.h"
 #include "runtime/FileReplacement.h"
 
 #include <cstddef>
@@ -19,7 +21,7 @@ public:
 
 class StreamOutput {
 public:
-    // `path` (UTF-8) absent: standard output. A path that names a regular file
+    // `path` (UTF-8) absent: standard output, unless it is a terminal. A path that names a regular file
     // (through symbolic links), or nothing yet, gets a new file put in its place; a
     // FIFO, a pipe or a character device is written into as it is; anything else is
     // refused here, before any byte is made.
@@ -28,6 +30,8 @@ public:
     StreamOutput(const StreamOutput&) = delete;
     StreamOutput& operator=(const StreamOutput&) = delete;
 
+    // Refuses a destination that is the file being read: the stream would replace it.
+    void RefuseInput(const std::optional<TFileIdentity>& input) const;
     void Put(std::uint8_t byte);
     // Puts the finished stream in place, or copies the spooled stream into the FIFO,
     // pipe, device or standard output. The bytes arrive as they are, on every platform.
@@ -37,7 +41,10 @@ private:
     void Create();
     void Flush();
     [[noreturn]] void Fail(int err) const;  // an errno value
+    [[noreturn]] void Fail(const EInOutError& error) const;
     [[noreturn]] void Fail(const std::string& reason) const;
+    // The temporary file that holds the stream until it is complete failed.
+    [[noreturn]] void FailSpool(const EInOutError& error) const;
     // Each platform's own (posix/ or win32/):
     void ChooseDestination();
     void CreateSpool();
@@ -50,5 +57,6 @@ private:
     bool started_ = false;
     TFileReplacement replacement_;
     std::intptr_t spool_ = -1;    // a descriptor or handle; the file goes with it
+    std::string spoolFolder_;
     std::vector<std::uint8_t> pending_;
 };

@@ -1,9 +1,18 @@
 #include "../PlatformUsage.h"
 
+#include "runtime/TextLookup.h"
+
 const char* const PortOptionsUsage =
-    "  --port NAME  the port, COMn (default COM1)\n"
-    "  --list       the serial ports present, one a line\n";
+    N_("  --port NAME  the port, COMn (default COM1)\n"
+       "  --list       the serial ports present, one a line\n");
 
 const char* const StopUsage =
-    "Ctrl-C, Ctrl-Break and closing the console window stop the upload before its\n"
-    "next byte and release the port; the bytes sent are reported.\n";
+    N_("HEXFILE may be a pipe. It is read whole before the first byte goes out, so the\n"
+       "unit gets the file as it was then; a stream that would take more than a day is\n"
+       "refused. Ctrl-C, Ctrl-Break and closing the console window stop the upload\n"
+       "before its next byte and release the port; the bytes sent are reported.\n");
+
+std::string PortLabel(const std::string& port)
+{
+    return port;
+}

@@ -1,5 +1,7 @@
 #include "../StreamOutput.h"
 
+#include "runtime/TextLookup.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -24,10 +26,10 @@ int WriteAll(int fd, const std::uint8_t* data, std::size_t size)
     return 0;
 }
 
-std::string SpoolPattern()
+std::string SpoolFolder()
 {
     const char* dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/vorn-stream.XXXXXX";
+    return dir && *dir ? dir : "/tmp";
 }
 
 bool IsWrittenThrough(mode_t mode)
@@ -47,7 +49,7 @@ void StreamOutput::ChooseDestination()
         if (IsWrittenThrough(st.st_mode))
             return;
         if (!S_ISREG(st.st_mode))
-            Fail("not a regular file, FIFO or character device");
+            Fail(CurrentDomainText("not a regular file, FIFO or character device"));
     } else if (errno != ENOENT) {
         Fail(errno);
     }
@@ -56,22 +58,25 @@ void StreamOutput::ChooseDestination()
 
 void StreamOutput::CreateSpool()
 {
-    std::string name = SpoolPattern();
+    spoolFolder_ = SpoolFolder();
+    std::string name = spoolFolder_ + "/vorn-stream.XXXXXX";
     spool_ = ::mkstemp(name.data());
     if (spool_ < 0 || ::unlink(name.c_str()) != 0)
-        Fail(errno);
+        FailSpool(EInOutError::FromErrno(errno));
 }
 
 void StreamOutput::WriteSpool(const std::uint8_t* data, std::size_t size)
 {
     if (const int err = WriteAll(int(spool_), data, size))
-        Fail(err);
+        FailSpool(EInOutError::FromErrno(err));
 }
 
 // The destination is opened only now, so a failed input never touches it; a FIFO
 // waits here for its reader. It must still be what it was when chosen.
 void StreamOutput::CopySpoolOut()
 {
+    if (::lseek(int(spool_), 0, SEEK_SET) != 0)
+        FailSpool(EInOutError::FromErrno(errno));
     int out = STDOUT_FILENO;
     if (path_) {
         out = ::open(path_->c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
@@ -80,18 +85,21 @@ void StreamOutput::CopySpoolOut()
         struct stat st {};
         if (::fstat(out, &st) != 0 || !IsWrittenThrough(st.st_mode)) {
             ::close(out);
-            Fail("not a FIFO or character device any more");
+            Fail(CurrentDomainText("not a FIFO or character device any more"));
         }
     }
-    int err = ::lseek(int(spool_), 0, SEEK_SET) != 0 ? errno : 0;
+    int err = 0;
     std::vector<std::uint8_t> chunk(64 * 1024);
     while (err == 0) {
         const ssize_t n = ::read(int(spool_), chunk.data(), chunk.size());
         if (n == 0)
             break;
-        if (n < 0)
-            err = errno == EINTR ? 0 : errno;
-        else
+        if (n < 0 && errno != EINTR) {
+            if (out != STDOUT_FILENO)
+                ::close(out);
+            FailSpool(EInOutError::FromErrno(errno));
+        }
+        if (n > 0)
             err = WriteAll(out, chunk.data(), std::size_t(n));
     }
     if (out != STDOUT_FILENO && ::close(out) != 0 && err == 0)

@@ -1,6 +1,7 @@
 #include "../StreamOutput.h"
 
 #include "app/win32/WinFiles.h"
+#include "runtime/TextLookup.h"
 
 #include <algorithm>
 #include <string_view>
@@ -50,16 +51,16 @@ void StreamOutput::ChooseDestination()
     try {
         name = WideName(*path_);
     } catch (const EInOutError& error) {
-        Fail(error.Message());
+        Fail(error);
     }
     if (IsDevice(name))
         return;
     if (const DWORD attributes = GetFileAttributesW(name.c_str()); attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-            Fail(FileError(error).Message());
+            Fail(FileError(error));
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        Fail("not a regular file, FIFO or character device");
+        Fail(CurrentDomainText("not a regular file, FIFO or character device"));
     }
     replace_ = true;
 }
@@ -70,14 +71,17 @@ void StreamOutput::CreateSpool()
 {
     wchar_t dir[MAX_PATH + 1], name[MAX_PATH];
     const DWORD n = GetTempPathW(MAX_PATH + 1, dir);
-    if (n == 0 || n > MAX_PATH || GetTempFileNameW(dir, L"vst", 0, name) == 0)
-        Fail(FileError(GetLastError()).Message());
+    if (n == 0 || n > MAX_PATH)
+        FailSpool(FileError(GetLastError()));
+    spoolFolder_ = Utf8Text(std::wstring_view(dir, n));
+    if (GetTempFileNameW(dir, L"vst", 0, name) == 0)
+        FailSpool(FileError(GetLastError()));
     const HANDLE spool = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (spool == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         DeleteFileW(name);
-        Fail(FileError(error).Message());
+        FailSpool(FileError(error));
     }
     spool_ = reinterpret_cast<std::intptr_t>(spool);
 }
@@ -85,7 +89,7 @@ void StreamOutput::CreateSpool()
 void StreamOutput::WriteSpool(const std::uint8_t* data, std::size_t size)
 {
     if (const DWORD error = WriteAll(Handle(spool_), data, size))
-        Fail(FileError(error).Message());
+        FailSpool(FileError(error));
 }
 
 // Standard output gets the bytes through its handle, past the C runtime, whose
@@ -97,24 +101,31 @@ void StreamOutput::CopySpoolOut()
         out = CreateFileW(WideName(*path_).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (out == INVALID_HANDLE_VALUE)
-            Fail(FileError(GetLastError()).Message());
+            Fail(FileError(GetLastError()));
         if (const DWORD type = GetFileType(out); type != FILE_TYPE_CHAR && type != FILE_TYPE_PIPE) {
             CloseHandle(out);
-            Fail("not a regular file, FIFO or character device");
+            Fail(CurrentDomainText("not a regular file, FIFO or character device"));
         }
     }
-    DWORD error = SetFilePointerEx(Handle(spool_), LARGE_INTEGER{}, nullptr, FILE_BEGIN) ? Success : GetLastError();
+    const auto failSpool = [&] {
+        const DWORD spoolError = GetLastError();
+        if (path_)
+            CloseHandle(out);
+        FailSpool(FileError(spoolError));
+    };
+    if (!SetFilePointerEx(Handle(spool_), LARGE_INTEGER{}, nullptr, FILE_BEGIN))
+        failSpool();
+    DWORD error = Success;
     std::vector<std::uint8_t> chunk(64 * 1024);
     for (DWORD got = 1; error == Success && got > 0;) {
         if (!ReadFile(Handle(spool_), chunk.data(), DWORD(chunk.size()), &got, nullptr))
-            error = GetLastError();
-        else
-            error = WriteAll(out, chunk.data(), got);
+            failSpool();
+        error = WriteAll(out, chunk.data(), got);
     }
     if (path_ && !CloseHandle(out) && error == Success)
         error = GetLastError();
     if (error != Success)
-        Fail(FileError(error).Message());
+        Fail(FileError(error));
 }
 
 void StreamOutput::CloseSpool() noexcept
