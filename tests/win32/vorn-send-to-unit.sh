@@ -51,7 +51,7 @@ status=0
 wait "$sender" || status=$?
 unit_report >/dev/null
 stopped=$(tr '\r' '\n' < "$work/stop.out" | grep 'upload stopped by SIGINT after' || true)
-count=$(sed -n 's/.* after \([0-9]*\) bytes were sent$/\1/p' <<<"$stopped")
+count=$(sed -n 's/.* after \([0-9]*\) of [0-9]* bytes were sent$/\1/p' <<<"$stopped")
 echo "$stopped (exit status $status)"
 [ "$status" = 130 ] && [ -n "$count" ] && [ "$count" -gt 0 ] || { echo "not stopped as asked" >&2; exit 1; }
 "$stream" "$work/long.hex" > "$work/whole"
