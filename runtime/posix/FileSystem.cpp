@@ -60,7 +60,7 @@ int KeepOwnerAndMode(int fd, const struct stat& old)
     if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
         if (errno != EPERM && errno != EINVAL)
             return errno;
-        ::fchown(fd, uid_t(-1), old.st_gid);
+        [[maybe_unused]] const int kept = ::fchown(fd, uid_t(-1), old.st_gid);  // the group only where it may
     }
     return ::fchmod(fd, old.st_mode & 07777) == 0 ? 0 : errno;
 }
