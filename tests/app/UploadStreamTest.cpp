@@ -108,3 +108,25 @@ TEST(HexFileReader, RefusesWhatItCannotReadWithTheCodesOfTheFileLayer)
         }
     }
 }
+
+// The upload's whole stream is the byte stream, up to a limit that holds exactly.
+TEST(UploadStream, ReadWholeIsTheStreamAndStopsPastItsLimit)
+{
+    TempDir dir;
+    const std::string path = dir.Write("three.hex", ":0400000001020304F2\n:00000001FF\n:04000000050607\n"
+                                                    ":0400000008090A0BD6\n").string();
+    const TBankNames names{"A", "", "Zażółć"};
+    std::string expected;
+    WriteUploadStream(path, names, [&expected](std::uint8_t b) { expected += char(b); });
+    ASSERT_EQ(expected.size(), 3 * 4 + NameTableSize);
+    const auto whole = ReadUploadStream(path, names, expected.size());
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(std::string(whole->bytes.begin(), whole->bytes.end()), expected);
+    EXPECT_EQ(whole->ProgramWords(), 3u);
+    for (const std::size_t tooSmall : {expected.size() - 1, NameTableSize, NameTableSize - 1})
+        EXPECT_FALSE(ReadUploadStream(path, names, tooSmall)) << tooSmall;
+    EXPECT_TRUE(CanOpen(path, true));  // closed either way
+    const auto empty = ReadUploadStream(dir.Write("empty.hex", "").string(), {}, NameTableSize);
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(std::tuple(empty->bytes.size(), empty->ProgramWords()), std::tuple(NameTableSize, 0u));
+}
