@@ -8,6 +8,7 @@
 #include "tools/vorn-unit/LineSettings.h"
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <random>
 #include <signal.h>
 #include <termios.h>
@@ -66,6 +67,9 @@ TEST(VornUnit, ReportsEachUploadAndKeepsOnlyTheLastOnesBytes)
     report(1, "line: 600 bit/s, 8 data bits, no parity, 1 stop bit\n"
               "upload 1 ended (port closed): 65664 bytes, 16384 program words");
     EXPECT_EQ(ReadFileBytes(received), stream + Names);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(std::filesystem::status(received).permissions(), std::filesystem::perms(0644 & ~mask));
     {
         // A quiet second ends an upload; the port, still open, carries the next at another rate.
         Transmitter transmitter(port);

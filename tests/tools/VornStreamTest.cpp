@@ -88,6 +88,26 @@ TEST(VornStream, WritesCharactersTenToSeventeenOfEveryLongerLineThenTheEightName
     EXPECT_EQ(out, expected);
 }
 
+// Longer than what is written at a time, through every kind of output.
+TEST(VornStream, ALongStreamArrivesWholeAndOnceOnEveryOutput)
+{
+    TempDir dir;
+    std::string text, expected;
+    for (unsigned i = 0; i < 40000; ++i) {
+        char line[32];
+        std::snprintf(line, sizeof line, ":04000000%08X00\n", i);
+        text += line;
+        expected += Word(i >> 24, i >> 16 & 255, i >> 8 & 255, i & 255);
+    }
+    expected += std::string(128, '\xFF');
+    const std::string hex = dir.Write("long.hex", text).string(), out = (dir.Path() / "out.bin").string();
+    std::string written;
+    EXPECT_EQ(RunTool(dir, {hex}, written), 0);
+    EXPECT_TRUE(written == expected) << written.size();
+    EXPECT_EQ(RunTool(dir, {"-o", out, hex}, written), 0);
+    EXPECT_TRUE(ReadFileBytes(out) == expected);
+}
+
 TEST(VornStream, FailuresSayWhatTheyAreAboutAndLeaveTheOutputAlone)
 {
     TempDir dir;
