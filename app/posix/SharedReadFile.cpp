@@ -94,9 +94,17 @@ std::optional<TFileIdentity> IdentityOf(const std::string& path)
 
 void TSharedReadFile::Open(const std::string& path)
 {
-    Adopt(OpenForReading(path));
-    if (!pipe_)
-        MakeBlocking(int(handle_));
+    const int fd = OpenForReading(path);
+    Adopt(fd);
+    if (pipe_)
+        return;
+    try {
+        MakeBlocking(fd);
+    } catch (...) {
+        ::close(fd);
+        handle_ = -1;
+        throw;
+    }
 }
 
 // A copy, so that closing the reader leaves the program's standard input alone. Its
