@@ -81,6 +81,17 @@ void DecodeStream(benchmark::State& state)
     state.SetBytesProcessed(std::int64_t(state.iterations() * FileSize));
 }
 
+// The upload's way: the whole stream gathered before it is sent.
+void ReadWholeStream(benchmark::State& state)
+{
+    const TBankNames names{"Program 1", "Zażółć"};
+    for (auto _ : state) {
+        const auto stream = ReadUploadStream(gHexFile, names, SIZE_MAX);
+        benchmark::DoNotOptimize(stream->bytes.data());
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations() * FileSize));
+}
+
 // The reader alone, to tell line splitting from decoding.
 void ReadLines(benchmark::State& state)
 {
@@ -96,6 +107,7 @@ void ReadLines(benchmark::State& state)
 BENCHMARK(ReadLines)->Name("read_lines")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ReadFloor)->Name("read_loop_floor")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(DecodeStream)->Name("decode_upload_stream")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ReadWholeStream)->Name("read_whole_upload_stream")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Keeps each benchmark's best times per iteration over its repetitions for the
 // ratio printed at the end: the best run is the one least disturbed by other load.

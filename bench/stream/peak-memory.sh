@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Peak memory of vorn-stream on a HEX file made of one 1 GiB line (target: under 16 MiB).
+# Peak memory of vorn-stream on a HEX file made of one 1 GiB line (target: under 16 MiB),
+# and of vorn-send reading the longest stream it takes on, a day of line time, and one
+# word more, which it refuses (target: under 32 MiB).
 #   bench/stream/peak-memory.sh [BUILD_DIR]      BUILD_DIR defaults to build/
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -32,4 +34,17 @@ if [ "$stream_bytes" -ne 132 ] || [ "$word" != deadbeef ]; then
   echo "peak-memory: wrong stream: ${stream_bytes} bytes, first word ${word}" >&2
   exit 1
 fi
-[ "$peak_kb" -lt "$limit_kb" ]
+[ "$peak_kb" -lt "$limit_kb" ] || exit 1
+
+# 1,295,968 words and the names are 5,184,000 bytes: a day at 60 bytes a second.
+send=$build/bin/vorn-send
+send_limit_kb=32768
+for words in 1295968 1295969; do
+  awk -v n="$words" 'BEGIN { for (i = 0; i < n; i++) printf ":04000000%08X00\n", i }' > "$work/day.hex"
+  status=0
+  /usr/bin/time -v "$send" --port "$work/no-such-port" "$work/day.hex" > /dev/null 2> "$work/time.txt" || status=$?
+  peak_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+  said=$(grep '^vorn-send: ' "$work/time.txt" | head -1)
+  echo "vorn-send, $words words: peak RSS ${peak_kb} kB (limit ${send_limit_kb} kB): $said"
+  [ "$status" = 1 ] && [ "$peak_kb" -lt "$send_limit_kb" ] || exit 1
+done
