@@ -208,6 +208,33 @@ TEST_F(ComEvents, EachRefusedStepOfOpenLeavesThePortClosed)
     }
 }
 
+// A destructor cannot raise: a failing close goes to the application's handler, and the
+// port still takes its thread and device with it.
+TEST_F(ComEvents, ACloseFailingAsThePortGoesIsShownAndTheDeviceStillReleased)
+{
+    Names shown;
+    SetApplicationExceptionHandler([&](const std::exception& e) { shown.push_back(e.what()); });
+    const std::pair<std::function<void(FakeComDevice&, TComPort&)>, const char*> failures[] = {
+        {[](FakeComDevice& device, TComPort&) { device.Fail("PurgeComm", 22, 1); },
+         "PurgeComm function failed (win error code: 22)"},
+        {[](FakeComDevice&, TComPort& p) { p.SetOnBeforeClose([](TComponent*) { throw EInvalidOperation("busy"); }); },
+         "busy"}};
+    for (const auto& [fail, message] : failures) {
+        shown.clear();
+        FakeComDevice device;
+        {
+            TComPort p(nullptr, &device);
+            p.SetSyncMethod(smNone);
+            p.Open();
+            ASSERT_TRUE(device.WaitForCall("WaitCommEvent", 1));
+            fail(device, p);
+        }
+        EXPECT_EQ(shown, Names{message});
+        EXPECT_EQ(device.Last("CloseHandle").Handle, FakeComDevice::DeviceHandle) << message;
+        EXPECT_EQ(device.LiveEvents(), 0) << message;
+    }
+}
+
 TEST_F(ComEvents, RefusedCallsOnAnOpenPortLeaveItOpen)
 {
     fake.Fail("GetCommModemStatus", 19, 1);  // the line states after open
