@@ -292,10 +292,11 @@ TEST_F(PtyPortTest, ReadsEndByTheirTimeOutRules)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
-        TComTimeouts& t = port.Timeouts();
+        TComTimeouts t;  // a whole object given to the open port reaches the device as well
         t.SetReadInterval(c.interval);
         t.SetReadTotalMultiplier(c.multiplier);
         t.SetReadTotalConstant(c.constant);
+        port.SetTimeouts(t);
         pty.Send(c.sent);
         ASSERT_TRUE(Arrived(port, c.sent.size()));
         std::string buffer(static_cast<std::size_t>(c.count), '\0');
