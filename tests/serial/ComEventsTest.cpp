@@ -163,12 +163,12 @@ TEST_F(ComEvents, TheThreadRunsAtThePortsPriorityAndCloseRunsTheReportWaitingFor
         scheduling = ThreadScheduling();
         log.Add("Ring");
     });
-    for (auto [priority, wanted] : {std::pair{cpIdle, "idle"}, {cpLowest, kLowestScheduling}}) {
-        port.SetEventThreadPriority(priority);
+    for (int priority = cpIdle; priority <= cpTimeCritical; ++priority) {
+        port.SetEventThreadPriority(TComThreadPriority(priority));
         Open(smNone);
         fake.PostCommEvent(EV_RING);
         ASSERT_TRUE(log.WaitFor(1, false));
-        EXPECT_EQ(scheduling, wanted);
+        EXPECT_EQ(scheduling, EventThreadScheduling(priority));
         port.Close();
         log.Clear();
     }
