@@ -120,13 +120,20 @@ TEST_F(PtyPortTest, RefusedOpensTransfersAndSettingsLeaveThingsAsTheyWere)
     unsetenv("COM1_DEVICE");
     EXPECT_EQ(other.Write("via COM1", 8), 8);
     EXPECT_EQ(pty.Receive(8, 1000ms), "via COM1");
-    unsetenv("COM12_DEVICE");
+    // Only a whole "COM" and a number name a COM port; an empty variable counts as none.
+    setenv("COM1_DEVICE", "/dev/pts/unit", 1);
+    setenv("COM12_DEVICE", "", 1);
+    unsetenv("COM2_DEVICE");
     const std::pair<const char*, const char*> names[] = {  // computed, never opened
         {"\\\\.\\com12", "/dev/ttyS11"}, {"\\\\.\\/dev/ttyUSB0", "/dev/ttyUSB0"},
         {"\\\\.\\ttyUSB1", "/dev/ttyUSB1"}, {"\\\\.\\COM0", "/dev/COM0"}, {"COMX", "/dev/COMX"},
-        {"COM1234567890", "/dev/COM1234567890"}};
+        {"cOm1", "/dev/pts/unit"}, {"XOM1", "/dev/XOM1"}, {"CXM1", "/dev/CXM1"},
+        {"COX1", "/dev/COX1"}, {"COM1X", "/dev/COM1X"}, {"COM2", "/dev/ttyS1"},
+        {"COM123456789", "/dev/ttyS123456788"}, {"COM1234567890", "/dev/COM1234567890"}};
     for (auto [name, path] : names)
-        EXPECT_EQ(DevicePathForPort(name), path);
+        EXPECT_EQ(DevicePathForPort(name), path) << name;
+    unsetenv("COM1_DEVICE");
+    unsetenv("COM12_DEVICE");
 }
 
 TEST_F(PtyPortTest, WrittenBytesArriveWholeAndInOrderEvenWhenClosedRightAfter)
