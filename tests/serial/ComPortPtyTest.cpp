@@ -48,13 +48,19 @@ TEST_F(PtyPortTest, LineCarriesEverySettingAndEachChangeAtOnce)
     EXPECT_EQ(raw.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD), CS8 | CLOCAL | CREAD);
     EXPECT_EQ((raw.c_iflag & (IXON | IXOFF | INPCK | ICRNL | INLCR | IGNCR | ISTRIP)) |
                   (raw.c_oflag & OPOST) | (raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)), 0u);
-    const unsigned rates[] = {31250, 110,   300,   600,   1200,   2400,   4800,   9600,
-                              14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    // Each rate, and a standard one by its own code, as a peer reading plain termios needs it.
+    const tcflag_t other = CBAUDEX;  // the kernel's BOTHER: the exact rate is in the speed fields
+    const std::pair<unsigned, tcflag_t> rates[] = {
+        {31250, other}, {110, B110},     {300, B300},       {600, B600},     {1200, B1200},   {2400, B2400},
+        {4800, B4800},  {9600, B9600},   {14400, other},    {19200, B19200}, {38400, B38400}, {56000, other},
+        {57600, B57600}, {115200, B115200}, {128000, other}, {256000, other}};
     port.SetCustomBaudRate(31250);
     for (int rate = brCustom; rate <= br256000; ++rate) {
         port.SetBaudRate(TBaudRate(rate));
         const PtyLine line = pty.Line();
-        EXPECT_EQ(std::make_pair(line.InputSpeed, line.OutputSpeed), std::make_pair(rates[rate], rates[rate]));
+        const auto [bits, code] = rates[rate];
+        EXPECT_EQ(std::make_tuple(line.InputSpeed, line.OutputSpeed, line.Attributes.c_cflag & CBAUD),
+                  std::make_tuple(bits, bits, code)) << bits;
     }
     // A pseudo-terminal forces CS8 and clears PARENB; the other framing bits stay as set.
     TComParity odd;
