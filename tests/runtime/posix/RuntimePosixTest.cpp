@@ -23,7 +23,8 @@ TEST(FormatTemplate, FillsPlaceholdersOfTheirOwnTypeAndKeepsTheRestAsText)
     };
     EXPECT_EQ(fill("I/O error %d%%", {32}), "I/O error 32%");
     EXPECT_EQ(fill("'%s' %d %d %d", {std::string("Port"), -1, 2}), "'Port' -1 2 %d");
-    EXPECT_EQ(fill("%2$d z %1$d %10$s", {1, 2, 3, 4, 5, 6, 7, 8, 9, std::string("J")}), "2 z 1 J");
+    EXPECT_EQ(fill("%2$d z %1$d %10$s %9$d %009$d %001$d", {1, 2, 3, 4, 5, 6, 7, 8, 9, std::string("J")}),
+              "2 z 1 J 9 9 1");  // a position has up to three digits
     EXPECT_EQ(fill("%0$d %s: %d %n % %3$d %1$x %1000$d %0001$d %.*s", {2}),
               "%0$d %s: 2 %n % %3$d %1$x %1000$d %0001$d %.*s");
     for (const std::string_view end : {"%", "5%", "%1", "%12", "%1$", "%%%"})
