@@ -1,10 +1,15 @@
 // What only POSIX systems have: a guard page behind a pattern, gettext's own calls, FIFOs,
-// and file modes, owners and symbolic links.
+// file modes, owners and symbolic links, and the kernel's table of file locks.
 #include "runtime/Format.h"
 #include "runtime/IniFile.h"
 #include "runtime/RegistryKey.h"
+#include "runtime/WholeFile.h"
 #include "RuntimeFixture.h"
+#include "TwoProcesses.h"
+#include <chrono>
+#include <fstream>
 #include <libintl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,4 +70,75 @@ TEST_F(Runtime, KeyFileWritesKeepModeOwnerAndLink)
     EXPECT_EQ(std::make_tuple(st.st_mode & 07777, st.st_uid, st.st_gid),
               std::make_tuple(02640u, given ? 1234u : ::getuid(), given ? 5678u : ::getgid()));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "link.reg"));
+}
+
+// While one program updates a settings file, another's write waits for the lock (the
+// kernel lists it as a waiter) instead of finishing, then builds on the file the first left.
+TEST_F(Runtime, AWriteWaitsForAnotherProgramsUpdateAndKeepsItsValue)
+{
+    struct Kind {
+        const char *name, *empty, *holders;
+        std::function<void(const std::filesystem::path&)> write;
+        std::function<bool(const std::filesystem::path&)> both;
+    };
+    const Kind kinds[] = {
+        {"ports.ini", "[Shared]\n", "Holder=1\n",
+         [](const auto& file) { TIniFile(file).WriteInteger("Shared", "Writer", 2); },
+         [](const auto& file) {
+             TIniFile ini(file);
+             return ini.ReadInteger("Shared", "Holder", 0) == 1 && ini.ReadInteger("Shared", "Writer", 0) == 2;
+         }},
+        {"port.reg", "REGEDIT4\n\n", "\"Holder\"=dword:00000001\n",
+         [](const auto& file) { TRegistry(file).WriteInteger("Writer", 2); },
+         [](const auto& file) {
+             TRegistry key(file);
+             return key.ValueExists("Holder") && key.ValueExists("Writer") && key.ReadInteger("Writer") == 2;
+         }},
+    };
+    const auto readable = [](int fd, int ms) {
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, ms) == 1;
+    };
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        const auto file = dir.Write(kind.name, kind.empty);
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        const std::string locked = ":" + std::to_string(st.st_ino) + " ";
+        const auto waiterListed = [&] {
+            std::ifstream table("/proc/locks");
+            for (std::string line; std::getline(table, line);)
+                if (line.find(" -> ") != std::string::npos && line.find(locked) != std::string::npos)
+                    return true;
+            return false;
+        };
+        int go[2], done[2];
+        ASSERT_EQ(::pipe(go) | ::pipe(done), 0);
+        bool waiting = false, finishedMeanwhile = false, finished = false;
+        TUpdateResult held;
+        const bool writerEnded = InTwoProcesses(dir.Path(), [&](const auto&) {
+            char c = 0;
+            if (!readable(go[0], 2000) || ::read(go[0], &c, 1) != 1)
+                throw std::runtime_error("never told to write");
+            kind.write(file);
+            if (::write(done[1], "w", 1) != 1)
+                throw std::runtime_error("cannot say it wrote");
+        }, [&] {
+            held = UpdateWholeFile(file, [&](std::string& bytes) {
+                bytes += kind.holders;
+                if (::write(go[1], "g", 1) != 1)
+                    return;
+                for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+                     !waiting && !finishedMeanwhile && std::chrono::steady_clock::now() < deadline;)
+                    finishedMeanwhile = readable(done[0], 1), waiting = waiterListed();
+            });
+            finished = readable(done[0], 1000);
+        });
+        for (int fd : {go[0], go[1], done[0], done[1]})
+            ::close(fd);
+        EXPECT_EQ(held.err, 0);
+        EXPECT_EQ(std::make_tuple(waiting, finishedMeanwhile, finished, writerEnded),
+                  std::make_tuple(true, false, true, true));
+        EXPECT_TRUE(kind.both(file)) << ReadFileBytes(file);
+    }
 }
