@@ -177,7 +177,8 @@ TEST(KeyFile, SettingAValueKeepsTheOtherLinesAndDamageIsReported)
         {"Port=COM1", "1: unrecognised line"}, {"[one]\n[two]", "2: the file holds more than one key"},
         {"\"Port\"=\"COM1\" x", "1: unexpected text after the value"},
         {"\"Rate\"=dword:123456789", "1: a dword needs 1 to 8 hexadecimal digits"},
-        {"\"Port\"=COM1", "1: unknown data form"}, {"\"B\"=hex:0g", "1: malformed hexadecimal data"},
+        {"\"Port\"=COM1", "1: unknown data form"}, {"\"B\"=hex(4)12,7a,00,00", "1: unknown data form"},
+        {"\"B\"=hex", "1: unknown data form"}, {"\"B\"=hex:0g", "1: malformed hexadecimal data"},
         {"\n\"B\"=hex:01,\\\n 02,\\", "2: hexadecimal data continued past the end of the file"},
         {"\"a\"=\"1\"\n\"A\"=\"2\"", "2: the value is given twice"},
     };
