@@ -9,6 +9,7 @@
 #include <chrono>
 #include <fstream>
 #include <libintl.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -70,6 +71,19 @@ TEST_F(Runtime, KeyFileWritesKeepModeOwnerAndLink)
     EXPECT_EQ(std::make_tuple(st.st_mode & 07777, st.st_uid, st.st_gid),
               std::make_tuple(02640u, given ? 1234u : ::getuid(), given ? 5678u : ::getgid()));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "link.reg"));
+}
+
+// With standard input closed a settings file opens as descriptor 0: it is closed like any
+// other, or its lock would stay held and the next update would wait for ever.
+TEST_F(Runtime, ASettingsFileOpenedAsDescriptorZeroIsClosedLikeAnyOther)
+{
+    const auto file = dir.Write("ports.ini", "[S]\n");
+    const int saved = ::dup(0);
+    ::close(0);
+    TIniFile(file).WriteString("S", "Port", "COM2");
+    const bool closed = ::fcntl(0, F_GETFD) == -1;
+    ::dup2(saved, 0), ::close(saved);
+    EXPECT_TRUE(closed);
 }
 
 // While one program updates a settings file, another's write waits for the lock (the
