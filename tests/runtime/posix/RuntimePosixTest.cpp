@@ -11,8 +11,10 @@
 #include <libintl.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // Only %d for a number and %s for a text (or their %N$ forms) are filled, and %% is one %;
@@ -84,6 +86,30 @@ TEST_F(Runtime, ASettingsFileOpenedAsDescriptorZeroIsClosedLikeAnyOther)
     const bool closed = ::fcntl(0, F_GETFD) == -1;
     ::dup2(saved, 0), ::close(saved);
     EXPECT_TRUE(closed);
+}
+
+// In a user namespace that cannot name the file's owner (a container's), the write goes
+// through as the process's own file, with the mode kept.
+TEST_F(Runtime, KeyFileWriteGoesThroughWhereTheOwnerCannotBeNamed)
+{
+    const auto file = dir.Write("port.reg", "REGEDIT4\n");
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::unshare(CLONE_NEWUSER) != 0)
+            ::_exit(2);
+        try { TRegistry(file).WriteInteger("N", 1); } catch (...) { ::_exit(1); }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2)
+        GTEST_SKIP() << "no user namespace can be made here";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFileBytes(file), "REGEDIT4\n\"N\"=dword:00000001\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 // While one program updates a settings file, another's write waits for the lock (the
