@@ -7,11 +7,13 @@
 #include "RuntimeFixture.h"
 #include "TwoProcesses.h"
 #include <chrono>
+#include <fcntl.h>
 #include <fstream>
 #include <libintl.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
+#include <signal.h>
+#include <sstream>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -112,8 +114,21 @@ TEST_F(Runtime, KeyFileWriteGoesThroughWhereTheOwnerCannotBeNamed)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+namespace {
+
+int gInterrupted = -1;  // where the writer's signal handler says it ran
+
+void NoteInterrupted(int)
+{
+    const ssize_t n = ::write(gInterrupted, "i", 1);
+    (void)n;
+}
+
+} // namespace
+
 // While one program updates a settings file, another's write waits for the lock (the
-// kernel lists it as a waiter) instead of finishing, then builds on the file the first left.
+// kernel lists it as a waiter) instead of finishing, waits on when a signal interrupts
+// it, and then builds on the file the first program left.
 TEST_F(Runtime, AWriteWaitsForAnotherProgramsUpdateAndKeepsItsValue)
 {
     struct Kind {
@@ -144,21 +159,37 @@ TEST_F(Runtime, AWriteWaitsForAnotherProgramsUpdateAndKeepsItsValue)
         const auto file = dir.Write(kind.name, kind.empty);
         struct stat st {};
         ASSERT_EQ(::stat(file.c_str(), &st), 0);
-        const std::string locked = ":" + std::to_string(st.st_ino) + " ";
-        const auto waiterListed = [&] {
+        const auto waiter = [locked = ":" + std::to_string(st.st_ino) + " "] {  // its pid, or 0
             std::ifstream table("/proc/locks");
-            for (std::string line; std::getline(table, line);)
-                if (line.find(" -> ") != std::string::npos && line.find(locked) != std::string::npos)
+            for (std::string line; std::getline(table, line);) {
+                std::istringstream fields(line);
+                std::string number, arrow, type, advisory, mode;
+                pid_t pid = 0;
+                if (fields >> number >> arrow >> type >> advisory >> mode >> pid && arrow == "->" &&
+                    line.find(locked) != std::string::npos)
+                    return pid;
+            }
+            return pid_t{0};
+        };
+        int go[2], done[2], interrupted[2];
+        ASSERT_EQ(::pipe(go) | ::pipe(done) | ::pipe(interrupted), 0);
+        gInterrupted = interrupted[1];
+        // Until `seen()`, unless the writer finishes first.
+        const auto watch = [&](const std::function<bool()>& seen) {
+            for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+                 !readable(done[0], 1) && std::chrono::steady_clock::now() < deadline;)
+                if (seen())
                     return true;
             return false;
         };
-        int go[2], done[2];
-        ASSERT_EQ(::pipe(go) | ::pipe(done), 0);
-        bool waiting = false, finishedMeanwhile = false, finished = false;
+        pid_t waiting = 0;
+        bool waitsOn = false, finishedMeanwhile = true, finished = false;
         TUpdateResult held;
         const bool writerEnded = InTwoProcesses(dir.Path(), [&](const auto&) {
+            struct sigaction action {};
+            action.sa_handler = NoteInterrupted;  // no SA_RESTART: the wait for the lock ends with EINTR
             char c = 0;
-            if (!readable(go[0], 2000) || ::read(go[0], &c, 1) != 1)
+            if (::sigaction(SIGUSR1, &action, nullptr) != 0 || !readable(go[0], 2000) || ::read(go[0], &c, 1) != 1)
                 throw std::runtime_error("never told to write");
             kind.write(file);
             if (::write(done[1], "w", 1) != 1)
@@ -166,19 +197,19 @@ TEST_F(Runtime, AWriteWaitsForAnotherProgramsUpdateAndKeepsItsValue)
         }, [&] {
             held = UpdateWholeFile(file, [&](std::string& bytes) {
                 bytes += kind.holders;
-                if (::write(go[1], "g", 1) != 1)
+                if (::write(go[1], "g", 1) != 1 || !watch([&] { return (waiting = waiter()) != 0; }))
                     return;
-                for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-                     !waiting && !finishedMeanwhile && std::chrono::steady_clock::now() < deadline;)
-                    finishedMeanwhile = readable(done[0], 1), waiting = waiterListed();
+                waitsOn = ::kill(waiting, SIGUSR1) == 0 && readable(interrupted[0], 1000) &&
+                          watch([&] { return waiter() == waiting; });
+                finishedMeanwhile = readable(done[0], 0);
             });
             finished = readable(done[0], 1000);
         });
-        for (int fd : {go[0], go[1], done[0], done[1]})
+        for (int fd : {go[0], go[1], done[0], done[1], interrupted[0], interrupted[1]})
             ::close(fd);
         EXPECT_EQ(held.err, 0);
-        EXPECT_EQ(std::make_tuple(waiting, finishedMeanwhile, finished, writerEnded),
-                  std::make_tuple(true, false, true, true));
+        EXPECT_EQ(std::make_tuple(waiting != 0, waitsOn, finishedMeanwhile, finished, writerEnded),
+                  std::make_tuple(true, true, false, true, true));
         EXPECT_TRUE(kind.both(file)) << ReadFileBytes(file);
     }
 }
