@@ -62,6 +62,12 @@ TEST_F(PtyPortTest, LineCarriesEverySettingAndEachChangeAtOnce)
         EXPECT_EQ(std::make_tuple(line.InputSpeed, line.OutputSpeed, line.Attributes.c_cflag & CBAUD),
                   std::make_tuple(bits, bits, code)) << bits;
     }
+    port.SetBaudRate(brCustom);  // a custom rate with a code of its own gets that code
+    for (auto [bits, code] : {std::pair{50, B50}, {75, B75}, {134, B134}, {150, B150}, {200, B200}, {1800, B1800},
+                              {230400, B230400}, {460800, B460800}, {921600, B921600}, {31250, other}}) {
+        port.SetCustomBaudRate(bits);
+        EXPECT_EQ(pty.Line().Attributes.c_cflag & CBAUD, code) << bits;
+    }
     // A pseudo-terminal forces CS8 and clears PARENB; the other framing bits stay as set.
     TComParity odd;
     odd.SetBits(prOdd);
