@@ -405,6 +405,13 @@ TEST_F(PtyPortTest, TransferRecordsAreCheckedAndAPendingReadGetsWhatTheEventThre
         EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(port.WaitForTransfer(transfer))), "abc");
         EXPECT_LT(Since(start), 500ms);
     }
+    pty.Send("now");  // already there: the read, and a write, complete as they start
+    ASSERT_TRUE(Arrived(port, 3));
+    EXPECT_EQ(port.StartRead(buffer, 8, transfer), 3);
+    EXPECT_EQ(port.WaitForTransfer(transfer), 3);
+    EXPECT_EQ(std::string(buffer, 3), "now");
+    EXPECT_EQ(port.StartWrite("out", 3, transfer), 3);
+    EXPECT_EQ(port.WaitForTransfer(transfer), 3);
     // A record released while its read is pending takes the read with it.
     auto pending = std::make_unique<char[]>(4);
     EXPECT_EQ(port.StartRead(pending.get(), 4, transfer), 0);
