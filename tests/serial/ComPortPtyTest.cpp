@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
+#include <poll.h>
 #include <termios.h>
 #include <thread>
 
@@ -214,18 +215,33 @@ TEST_F(PtyPortTest, ReceivedAndSentBytesAreReportedOnceOnTheThreadSyncMethodChoo
 
 TEST_F(PtyPortTest, InputNearlyFillingTheQueueIsReportedAndAFullOneLosesNothing)
 {
-    port.Buffer().SetInputSize(100);
     port.SetEvents({evRx80Full});
     port.SetOnRx80Full([&](TComponent*) { log.Add("80 %"); });
     port.Open();
+    TComBuffer buffer;  // given to the open port
+    buffer.SetInputSize(100);
+    port.SetBuffer(buffer);
     pty.Send(std::string(50, 'a'));
     ASSERT_TRUE(Arrived(port, 50));
     EXPECT_TRUE(log.Entries().empty());
     pty.Send(std::string(100, 'b'));  // past the queue's size: the rest waits in the kernel, in order
-    EXPECT_TRUE(log.WaitFor(1));
+    ASSERT_TRUE(log.WaitFor(1));
     char in[150];
     ASSERT_TRUE(Arrived(port, 150));
     EXPECT_EQ(std::string(in, port.Read(in, 150)), std::string(50, 'a') + std::string(100, 'b'));
+    buffer.SetInputSize(-2);  // arrives huge: the queue is held at 1 MiB
+    port.SetBuffer(buffer);
+    const std::string bytes(900000, 'c');  // 80 % of 1 MiB, and room for all of it
+    std::size_t sent = 0;
+    for (const auto deadline = Within(1000ms); sent < bytes.size() && Clock::now() < deadline;) {
+        pollfd room{pty.Master(), POLLOUT, 0};
+        if (const ssize_t n = ::write(pty.Master(), bytes.data() + sent, bytes.size() - sent); n > 0)
+            sent += std::size_t(n);
+        else
+            ::poll(&room, 1, 10);
+    }
+    EXPECT_EQ(sent, bytes.size());
+    EXPECT_TRUE(log.WaitFor(2));
 }
 
 TEST_F(PtyPortTest, ClosingWhileBytesKeepComingNeverHangs)
