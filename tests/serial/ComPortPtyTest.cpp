@@ -114,6 +114,8 @@ TEST_F(PtyPortTest, RefusedOpensTransfersAndSettingsLeaveThingsAsTheyWere)
     EXPECT_EQ(Raised([&] { port.SetCustomBaudRate(0); }), std::make_pair(CError_SetStateFailed, EINVAL));
     EXPECT_EQ(std::make_pair(port.CustomBaudRate(), port.Connected()), std::make_pair(0, true));
     EXPECT_EQ(pty.Line().OutputSpeed, 31250u);
+    port.SetCustomBaudRate(1);  // slow, but a rate
+    EXPECT_EQ(pty.Line().OutputSpeed, 1u);
 
     TComPort other;
     other.SetEvents({});
