@@ -10,10 +10,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <poll.h>
 #include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +38,25 @@ bool Arrived(TComPort& port, std::size_t count)
     for (const auto deadline = Within(1000ms); Clock::now() < deadline; std::this_thread::sleep_for(1ms))
         if (static_cast<std::size_t>(port.ReceivedCount()) >= count)
             return true;
+    return false;
+}
+
+// Waits (bounded) until every other thread of the process sleeps, as one waiting for the
+// line does; looked at every millisecond, as nothing tells when it starts to.
+bool OthersAsleep()
+{
+    const std::string self = std::to_string(gettid());
+    for (const auto deadline = Within(1000ms); Clock::now() < deadline; std::this_thread::sleep_for(1ms)) {
+        bool asleep = true;
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            std::string stat;
+            std::getline(std::ifstream(task.path() / "stat"), stat);
+            const std::size_t end = stat.rfind(')');  // the state follows the command name
+            asleep = asleep && (task.path().filename() == self || (end != stat.npos && stat[end + 2] == 'S'));
+        }
+        if (asleep)
+            return true;
+    }
     return false;
 }
 
@@ -417,11 +438,13 @@ TEST_F(PtyPortTest, TransferRecordsAreCheckedAndAPendingReadGetsWhatTheEventThre
         port.Device().SetEvent(transfer->Overlapped.hEvent);
     EXPECT_TRUE(complete);
     EXPECT_EQ(waited.get(), 0);
-    for (int round = 0; round < 3; ++round) {
+    for (const std::string sent : {"a", "bc", "def"}) {
         EXPECT_EQ(port.StartRead(buffer, 8, transfer), 0);
+        auto got = std::async(std::launch::async, [&] { return port.WaitForTransfer(transfer); });
+        ASSERT_TRUE(OthersAsleep());  // the read and the event thread wait for the line: even a lone byte wakes them
         const auto start = Clock::now();
-        pty.Send("abc");
-        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(port.WaitForTransfer(transfer))), "abc");
+        pty.Send(sent);
+        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(got.get())), sent);
         EXPECT_LT(Since(start), 500ms);
     }
     pty.Send("now");  // already there: the read, and a write, complete as they start
