@@ -116,12 +116,17 @@ TEST_F(Runtime, KeyFileWriteGoesThroughWhereTheOwnerCannotBeNamed)
 
 namespace {
 
-int gInterrupted = -1;  // where the writer's signal handler says it ran
+void Interrupt(int) {}
 
-void NoteInterrupted(int)
+// Whether SIGUSR1 has reached the process, so that what it interrupted has returned.
+bool Delivered(pid_t pid)
 {
-    const ssize_t n = ::write(gInterrupted, "i", 1);
-    (void)n;
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if ((line.starts_with("SigPnd:") || line.starts_with("ShdPnd:")) &&
+            (std::stoull(line.substr(7), nullptr, 16) & (1ull << (SIGUSR1 - 1))))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -171,9 +176,8 @@ TEST_F(Runtime, AWriteWaitsForAnotherProgramsUpdateAndKeepsItsValue)
             }
             return pid_t{0};
         };
-        int go[2], done[2], interrupted[2];
-        ASSERT_EQ(::pipe(go) | ::pipe(done) | ::pipe(interrupted), 0);
-        gInterrupted = interrupted[1];
+        int go[2], done[2];
+        ASSERT_EQ(::pipe(go) | ::pipe(done), 0);
         // Until `seen()`, unless the writer finishes first.
         const auto watch = [&](const std::function<bool()>& seen) {
             for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
@@ -187,7 +191,7 @@ TEST_F(Runtime, AWriteWaitsForAnotherProgramsUpdateAndKeepsItsValue)
         TUpdateResult held;
         const bool writerEnded = InTwoProcesses(dir.Path(), [&](const auto&) {
             struct sigaction action {};
-            action.sa_handler = NoteInterrupted;  // no SA_RESTART: the wait for the lock ends with EINTR
+            action.sa_handler = Interrupt;  // no SA_RESTART: the wait for the lock ends with EINTR
             char c = 0;
             if (::sigaction(SIGUSR1, &action, nullptr) != 0 || !readable(go[0], 2000) || ::read(go[0], &c, 1) != 1)
                 throw std::runtime_error("never told to write");
@@ -199,13 +203,13 @@ TEST_F(Runtime, AWriteWaitsForAnotherProgramsUpdateAndKeepsItsValue)
                 bytes += kind.holders;
                 if (::write(go[1], "g", 1) != 1 || !watch([&] { return (waiting = waiter()) != 0; }))
                     return;
-                waitsOn = ::kill(waiting, SIGUSR1) == 0 && readable(interrupted[0], 1000) &&
+                waitsOn = ::kill(waiting, SIGUSR1) == 0 && watch([&] { return Delivered(waiting); }) &&
                           watch([&] { return waiter() == waiting; });
                 finishedMeanwhile = readable(done[0], 0);
             });
             finished = readable(done[0], 1000);
         });
-        for (int fd : {go[0], go[1], done[0], done[1], interrupted[0], interrupted[1]})
+        for (int fd : {go[0], go[1], done[0], done[1]})
             ::close(fd);
         EXPECT_EQ(held.err, 0);
         EXPECT_EQ(std::make_tuple(waiting != 0, waitsOn, finishedMeanwhile, finished, writerEnded),
