@@ -24,6 +24,12 @@ TCustomComPort::~TCustomComPort()
     } catch (...) {
         // A destructor cannot raise: the error goes where every unhandled one goes.
         HandleCurrentException();
+        // The port goes all the same: its thread must not outlive it, nor its device
+        // stay open and locked.
+        closing_ = true;
+        StopEventThread();
+        CloseDevice();
+        connected_.store(false, std::memory_order_release);
     }
     buffer_.reset();
     flowControl_.reset();

@@ -21,8 +21,8 @@ TEST(Cp1250, PolishLettersRoundTripAndWhatCp1250LacksBecomesAQuestionMark)
     EXPECT_EQ(Utf8ToCp1250("a€b x日本y bad\xC3(end"), "a\x80" "b x??y bad?(end");  // the euro sign exists
     EXPECT_EQ(Utf8ToCp1250("cut\xE2\x82") + Cp1250ToUtf8("\x81" "A\x98"), "cut???A?");  // one a byte
     EXPECT_EQ(Utf8ToCp1250(std::string("nul\0in", 6)), std::string("nul\0in", 6));
-    // Beyond U+FFFF one character, an overlong form or a surrogate one bad sequence each.
-    EXPECT_EQ(Utf8ToCp1250("\xF0\x9F\x98\x80|\xE0\x80\x80|\xED\xA0\x80|\xC0\x80"), "?|?|?|??");
+    // Beyond U+FFFF one character, an overlong form or a surrogate one bad sequence each, the last one too.
+    EXPECT_EQ(Utf8ToCp1250("\xF0\x9F\x98\x80|\xC0\x80|\xED\xA0\x80|\xE0\x80\x80"), "?|??|?|?");
 }
 
 TEST_F(Runtime, RuntimeTextsSearchDefaultThenAddedDomains)
@@ -177,7 +177,8 @@ TEST(KeyFile, SettingAValueKeepsTheOtherLinesAndDamageIsReported)
         {"Port=COM1", "1: unrecognised line"}, {"[one]\n[two]", "2: the file holds more than one key"},
         {"\"Port\"=\"COM1\" x", "1: unexpected text after the value"},
         {"\"Rate\"=dword:123456789", "1: a dword needs 1 to 8 hexadecimal digits"},
-        {"\"Port\"=COM1", "1: unknown data form"}, {"\"B\"=hex:0g", "1: malformed hexadecimal data"},
+        {"\"Port\"=COM1", "1: unknown data form"}, {"\"B\"=hex(4)12,7a,00,00", "1: unknown data form"},
+        {"\"B\"=hex", "1: unknown data form"}, {"\"B\"=hex:0g", "1: malformed hexadecimal data"},
         {"\n\"B\"=hex:01,\\\n 02,\\", "2: hexadecimal data continued past the end of the file"},
         {"\"a\"=\"1\"\n\"A\"=\"2\"", "2: the value is given twice"},
     };

@@ -10,9 +10,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <future>
+#include <poll.h>
 #include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -38,6 +41,25 @@ bool Arrived(TComPort& port, std::size_t count)
     return false;
 }
 
+// Waits (bounded) until every other thread of the process sleeps, as one waiting for the
+// line does; looked at every millisecond, as nothing tells when it starts to.
+bool OthersAsleep()
+{
+    const std::string self = std::to_string(gettid());
+    for (const auto deadline = Within(1000ms); Clock::now() < deadline; std::this_thread::sleep_for(1ms)) {
+        bool asleep = true;
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            std::string stat;
+            std::getline(std::ifstream(task.path() / "stat"), stat);
+            const std::size_t end = stat.rfind(')');  // the state follows the command name
+            asleep = asleep && (task.path().filename() == self || (end != stat.npos && stat[end + 2] == 'S'));
+        }
+        if (asleep)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 TEST_F(PtyPortTest, LineCarriesEverySettingAndEachChangeAtOnce)
@@ -48,13 +70,25 @@ TEST_F(PtyPortTest, LineCarriesEverySettingAndEachChangeAtOnce)
     EXPECT_EQ(raw.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD), CS8 | CLOCAL | CREAD);
     EXPECT_EQ((raw.c_iflag & (IXON | IXOFF | INPCK | ICRNL | INLCR | IGNCR | ISTRIP)) |
                   (raw.c_oflag & OPOST) | (raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)), 0u);
-    const unsigned rates[] = {31250, 110,   300,   600,   1200,   2400,   4800,   9600,
-                              14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    // Each rate, and a standard one by its own code, as a peer reading plain termios needs it.
+    const tcflag_t other = CBAUDEX;  // the kernel's BOTHER: the exact rate is in the speed fields
+    const std::pair<unsigned, tcflag_t> rates[] = {
+        {31250, other}, {110, B110},     {300, B300},       {600, B600},     {1200, B1200},   {2400, B2400},
+        {4800, B4800},  {9600, B9600},   {14400, other},    {19200, B19200}, {38400, B38400}, {56000, other},
+        {57600, B57600}, {115200, B115200}, {128000, other}, {256000, other}};
     port.SetCustomBaudRate(31250);
     for (int rate = brCustom; rate <= br256000; ++rate) {
         port.SetBaudRate(TBaudRate(rate));
         const PtyLine line = pty.Line();
-        EXPECT_EQ(std::make_pair(line.InputSpeed, line.OutputSpeed), std::make_pair(rates[rate], rates[rate]));
+        const auto [bits, code] = rates[rate];
+        EXPECT_EQ(std::make_tuple(line.InputSpeed, line.OutputSpeed, line.Attributes.c_cflag & CBAUD),
+                  std::make_tuple(bits, bits, code)) << bits;
+    }
+    port.SetBaudRate(brCustom);  // a custom rate with a code of its own gets that code
+    for (auto [bits, code] : {std::pair{50, B50}, {75, B75}, {134, B134}, {150, B150}, {200, B200}, {1800, B1800},
+                              {230400, B230400}, {460800, B460800}, {921600, B921600}, {31250, other}}) {
+        port.SetCustomBaudRate(bits);
+        EXPECT_EQ(pty.Line().Attributes.c_cflag & CBAUD, code) << bits;
     }
     // A pseudo-terminal forces CS8 and clears PARENB; the other framing bits stay as set.
     TComParity odd;
@@ -101,6 +135,8 @@ TEST_F(PtyPortTest, RefusedOpensTransfersAndSettingsLeaveThingsAsTheyWere)
     EXPECT_EQ(Raised([&] { port.SetCustomBaudRate(0); }), std::make_pair(CError_SetStateFailed, EINVAL));
     EXPECT_EQ(std::make_pair(port.CustomBaudRate(), port.Connected()), std::make_pair(0, true));
     EXPECT_EQ(pty.Line().OutputSpeed, 31250u);
+    port.SetCustomBaudRate(1);  // slow, but a rate
+    EXPECT_EQ(pty.Line().OutputSpeed, 1u);
 
     TComPort other;
     other.SetEvents({});
@@ -120,13 +156,20 @@ TEST_F(PtyPortTest, RefusedOpensTransfersAndSettingsLeaveThingsAsTheyWere)
     unsetenv("COM1_DEVICE");
     EXPECT_EQ(other.Write("via COM1", 8), 8);
     EXPECT_EQ(pty.Receive(8, 1000ms), "via COM1");
-    unsetenv("COM12_DEVICE");
+    // Only a whole "COM" and a number name a COM port; an empty variable counts as none.
+    setenv("COM1_DEVICE", "/dev/pts/unit", 1);
+    setenv("COM12_DEVICE", "", 1);
+    unsetenv("COM2_DEVICE");
     const std::pair<const char*, const char*> names[] = {  // computed, never opened
         {"\\\\.\\com12", "/dev/ttyS11"}, {"\\\\.\\/dev/ttyUSB0", "/dev/ttyUSB0"},
         {"\\\\.\\ttyUSB1", "/dev/ttyUSB1"}, {"\\\\.\\COM0", "/dev/COM0"}, {"COMX", "/dev/COMX"},
-        {"COM1234567890", "/dev/COM1234567890"}};
+        {"cOm1", "/dev/pts/unit"}, {"XOM1", "/dev/XOM1"}, {"CXM1", "/dev/CXM1"},
+        {"COX1", "/dev/COX1"}, {"COM1X", "/dev/COM1X"}, {"COM2", "/dev/ttyS1"},
+        {"COM123456789", "/dev/ttyS123456788"}, {"COM1234567890", "/dev/COM1234567890"}};
     for (auto [name, path] : names)
-        EXPECT_EQ(DevicePathForPort(name), path);
+        EXPECT_EQ(DevicePathForPort(name), path) << name;
+    unsetenv("COM1_DEVICE");
+    unsetenv("COM12_DEVICE");
 }
 
 TEST_F(PtyPortTest, WrittenBytesArriveWholeAndInOrderEvenWhenClosedRightAfter)
@@ -195,18 +238,33 @@ TEST_F(PtyPortTest, ReceivedAndSentBytesAreReportedOnceOnTheThreadSyncMethodChoo
 
 TEST_F(PtyPortTest, InputNearlyFillingTheQueueIsReportedAndAFullOneLosesNothing)
 {
-    port.Buffer().SetInputSize(100);
     port.SetEvents({evRx80Full});
     port.SetOnRx80Full([&](TComponent*) { log.Add("80 %"); });
     port.Open();
+    TComBuffer buffer;  // given to the open port
+    buffer.SetInputSize(100);
+    port.SetBuffer(buffer);
     pty.Send(std::string(50, 'a'));
     ASSERT_TRUE(Arrived(port, 50));
     EXPECT_TRUE(log.Entries().empty());
     pty.Send(std::string(100, 'b'));  // past the queue's size: the rest waits in the kernel, in order
-    EXPECT_TRUE(log.WaitFor(1));
+    ASSERT_TRUE(log.WaitFor(1));
     char in[150];
     ASSERT_TRUE(Arrived(port, 150));
     EXPECT_EQ(std::string(in, port.Read(in, 150)), std::string(50, 'a') + std::string(100, 'b'));
+    buffer.SetInputSize(-2);  // arrives huge: the queue is held at 1 MiB
+    port.SetBuffer(buffer);
+    const std::string bytes(900000, 'c');  // 80 % of 1 MiB, and room for all of it
+    std::size_t sent = 0;
+    for (const auto deadline = Within(1000ms); sent < bytes.size() && Clock::now() < deadline;) {
+        pollfd room{pty.Master(), POLLOUT, 0};
+        if (const ssize_t n = ::write(pty.Master(), bytes.data() + sent, bytes.size() - sent); n > 0)
+            sent += std::size_t(n);
+        else
+            ::poll(&room, 1, 10);
+    }
+    EXPECT_EQ(sent, bytes.size());
+    EXPECT_TRUE(log.WaitFor(2));
 }
 
 TEST_F(PtyPortTest, ClosingWhileBytesKeepComingNeverHangs)
@@ -292,10 +350,11 @@ TEST_F(PtyPortTest, ReadsEndByTheirTimeOutRules)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
-        TComTimeouts& t = port.Timeouts();
+        TComTimeouts t;  // a whole object given to the open port reaches the device as well
         t.SetReadInterval(c.interval);
         t.SetReadTotalMultiplier(c.multiplier);
         t.SetReadTotalConstant(c.constant);
+        port.SetTimeouts(t);
         pty.Send(c.sent);
         ASSERT_TRUE(Arrived(port, c.sent.size()));
         std::string buffer(static_cast<std::size_t>(c.count), '\0');
@@ -352,6 +411,7 @@ TEST_F(PtyPortTest, PendingTransfersEndByAbortWithTheirCountsOrByHangUpWithAnErr
     EXPECT_EQ(Raised([&] { failedWrite.get(); }), std::make_pair(CError_WriteFailed, EIO));
     port.DoneTransfer(read), port.DoneTransfer(write);
     EXPECT_EQ(Raised([&] { port.Write("x", 1); }), std::make_pair(CError_WriteFailed, EIO));
+    errno = EINTR;  // as an earlier interrupted call leaves it: the hung-up line's end of file is no retry
     EXPECT_EQ(Raised([&] { port.Read(input.data(), 1); }), std::make_pair(CError_ReadFailed, EIO));
     port.Close();
     EXPECT_FALSE(port.Connected());
@@ -378,13 +438,22 @@ TEST_F(PtyPortTest, TransferRecordsAreCheckedAndAPendingReadGetsWhatTheEventThre
         port.Device().SetEvent(transfer->Overlapped.hEvent);
     EXPECT_TRUE(complete);
     EXPECT_EQ(waited.get(), 0);
-    for (int round = 0; round < 3; ++round) {
+    for (const std::string sent : {"a", "bc", "def"}) {
         EXPECT_EQ(port.StartRead(buffer, 8, transfer), 0);
+        auto got = std::async(std::launch::async, [&] { return port.WaitForTransfer(transfer); });
+        ASSERT_TRUE(OthersAsleep());  // the read and the event thread wait for the line: even a lone byte wakes them
         const auto start = Clock::now();
-        pty.Send("abc");
-        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(port.WaitForTransfer(transfer))), "abc");
+        pty.Send(sent);
+        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(got.get())), sent);
         EXPECT_LT(Since(start), 500ms);
     }
+    pty.Send("now");  // already there: the read, and a write, complete as they start
+    ASSERT_TRUE(Arrived(port, 3));
+    EXPECT_EQ(port.StartRead(buffer, 8, transfer), 3);
+    EXPECT_EQ(port.WaitForTransfer(transfer), 3);
+    EXPECT_EQ(std::string(buffer, 3), "now");
+    EXPECT_EQ(port.StartWrite("out", 3, transfer), 3);
+    EXPECT_EQ(port.WaitForTransfer(transfer), 3);
     // A record released while its read is pending takes the read with it.
     auto pending = std::make_unique<char[]>(4);
     EXPECT_EQ(port.StartRead(pending.get(), 4, transfer), 0);

@@ -78,8 +78,10 @@ protected:
 
 TEST(ComSettingsText, TextFormsParseInUpperCaseAndFallBack)
 {
-    for (int rate = brCustom; rate <= br256000; ++rate)
+    for (int rate = brCustom; rate <= br256000; ++rate) {  // a rate is saved as its bit/s
         EXPECT_EQ(ParseBaudRate(BaudRateText(TBaudRate(rate))), rate);
+        EXPECT_EQ(BaudRateText(TBaudRate(rate)), rate ? std::to_string(BaudRateValue(TBaudRate(rate))) : "Custom");
+    }
     EXPECT_EQ(std::make_tuple(ParseBaudRate("custom"), ParseBaudRate("600 "), ParseStopBits("1.5"),
                               ParseStopBits("1,5"), ParseDataBits("5"), ParseDataBits("9")),
               std::make_tuple(brCustom, br9600, sbOne5StopBits, sbOneStopBit, dbFive, dbEight));

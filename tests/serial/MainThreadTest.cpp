@@ -3,6 +3,7 @@
 #include "SerialTest.h"
 #include <atomic>
 #include <future>
+#include <thread>
 
 namespace {
 
@@ -112,4 +113,26 @@ TEST(MainThread, CancelAbandonsAHandOverTheMainThreadIsRunning)
         WakeMainThread();
         return done;
     }));
+}
+
+TEST(MainThread, AHandOverCancelledBeforeItStartsIsDroppedOnlyWhenCancelledOffTheMainThread)
+{
+    // Cancelled off the main thread (the port's owner going), the call must never run
+    // later; cancelled on it (Close waiting for the thread), it still runs there.
+    Wakeups wakeups;
+    for (bool onMain : {false, true}) {
+        SCOPED_TRACE(onMain);
+        wakeups.Clear();
+        TMainThreadCancel cancel;
+        std::atomic<int> ran{0};
+        auto waiter = std::async(std::launch::async, [&] { return RunOnMainThread([&] { ++ran; }, &cancel); });
+        ASSERT_TRUE(wakeups.WaitFor(1, false));
+        if (onMain)
+            cancel.Cancel();
+        else
+            std::thread([&] { cancel.Cancel(); }).join();
+        EXPECT_TRUE(onMain || waiter.wait_for(1s) == std::future_status::ready);  // not left waiting
+        EXPECT_EQ(ProcessMainThreadWork(), onMain ? 1 : 0);
+        EXPECT_EQ(std::make_pair(waiter.get(), ran.load()), std::make_pair(onMain, onMain ? 1 : 0));
+    }
 }

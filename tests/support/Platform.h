@@ -22,5 +22,7 @@ inline std::string IniLines(std::string text)
 // lowest class there is, else "nice N" (Linux) or "priority N" (Windows).
 std::string ThreadScheduling();
 
-// What the event thread's cpLowest gives.
-extern const char* const kLowestScheduling;
+// What ThreadScheduling() says on an event thread of TComThreadPriority `priority`
+// (cpIdle is 0); a priority this process may not give its threads leaves what the
+// calling thread would hand on.
+std::string EventThreadScheduling(int priority);

@@ -10,10 +10,15 @@ void SetEnvironment(const char* name, const char* value)
 
 const char* const kIniLineEnd = "\r\n";
 
-const char* const kLowestScheduling = "priority -2";
-
 std::string ThreadScheduling()
 {
     const int priority = ::GetThreadPriority(::GetCurrentThread());
     return priority == THREAD_PRIORITY_IDLE ? "idle" : "priority " + std::to_string(priority);
+}
+
+std::string EventThreadScheduling(int priority)
+{
+    constexpr const char* kScheduling[] = {"idle",       "priority -2", "priority -1", "priority 0",
+                                           "priority 1", "priority 2",  "priority 15"};
+    return kScheduling[priority];
 }
