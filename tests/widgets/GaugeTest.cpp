@@ -133,6 +133,8 @@ TEST_F(Gauge, PieAndNeedlePixelByPixel)
     EXPECT_EQ(Sketch({PictureAt(50)}), "######\n");
     gauge->resize(15, 8), gauge->SetBorderStyle(bsSingle), gauge->SetForeColor(clBlue);  // the dial's base line
     EXPECT_EQ(Sketch({PictureAt(30)}).substr(7 * 16), "#oooooooooooooo\n");            // is on the bottom border
+    gauge->SetKind(gkNeedle), gauge->resize(265, 100);  // a needle at 1 % stands off the base line
+    EXPECT_FALSE(PictureAt(1) == PictureAt(0));
     for (const auto& [value, whole] : std::initializer_list<std::pair<double, std::int64_t>>{
              {0.5, 0}, {1.5, 2}, {-1.5, -2}, {2.5000001, 3}, {131.99999999999997, 132}})
         EXPECT_EQ(RoundHalfEven(value), whole) << value;  // the points round half to even
