@@ -59,7 +59,7 @@ public:
     // Releases the file; nothing happens when not open.
     void Close();
     bool IsOpen() const noexcept { return handle_ != -1; }
-    // Nothing for a pipe, which has no identity worth comparing, and when not open.
+    // Nothing when not open, and where the system gives none (a pipe on Windows).
     std::optional<TFileIdentity> Identity() const;
 
 private:

@@ -3,6 +3,6 @@
 #pragma once
 
 // Installs Qt's translation for the language that InitTextLookup chose (LANG), when
-// the system has one (Debian's qt6-translations-l10n). Call with the application made;
-// calling again replaces the translation.
+// the system has one (Debian's qt6-translations-l10n); the window does as it is made.
+// Needs the application; calling again replaces the translation.
 void LoadToolkitTranslations();

@@ -67,7 +67,7 @@ public:
     // Opens the file or the standard input for reading; a reader that is open closes first.
     void Open(const THexSource& source, std::size_t bufferSize = DefaultBufferSize);
     bool IsOpen() const noexcept { return file_.IsOpen(); }
-    // What is read, to tell it from a file about to be written; nothing for a pipe.
+    // What is read, to tell it from a file about to be written.
     std::optional<TFileIdentity> Identity() const { return file_.Identity(); }
     // True when no further line follows.
     bool Eof()

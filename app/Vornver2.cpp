@@ -1,6 +1,5 @@
 // Program entry of the transmitter window.
 #include "app/MessageBoxes.h"
-#include "app/ToolkitTexts.h"
 #include "app/Vornver2unit.h"
 #include "runtime/ErrorHook.h"
 #include "runtime/Format.h"
@@ -79,7 +78,6 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     if (const QStringList rest = QApplication::arguments(); rest.size() > 1)
         return Usage(FormatTemplate(CurrentDomainText("unknown argument %s"), {rest[1].toStdString()}));
-    LoadToolkitTranslations();
     // Work the ports' event threads hand to the main thread runs from the message loop.
     SetMainThreadWakeup([] {
         QMetaObject::invokeMethod(qApp, [] { ProcessMainThreadWork(); }, Qt::QueuedConnection);

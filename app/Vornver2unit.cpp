@@ -1,6 +1,7 @@
 #include "app/Vornver2unit.h"
 
 #include "app/MessageBoxes.h"
+#include "app/ToolkitTexts.h"
 #include "app/TransmitterPort.h"
 #include "app/Upload.h"
 #include "runtime/ErrorHook.h"
@@ -59,6 +60,8 @@ private:
 
 TForm1::TForm1(QWidget* parent, std::string port) : QWidget(parent), RS232(nullptr), port_(std::move(port))
 {
+    // The toolkit's own texts, the file dialog's among them, in the catalogues' language.
+    LoadToolkitTranslations();
     ReadStoredForm();
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);

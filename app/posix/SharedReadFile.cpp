@@ -134,7 +134,7 @@ void TSharedReadFile::Adopt(std::intptr_t handle)
 std::optional<TFileIdentity> TSharedReadFile::Identity() const
 {
     struct stat st {};
-    if (handle_ == -1 || pipe_ || ::fstat(int(handle_), &st) != 0)
+    if (handle_ == -1 || ::fstat(int(handle_), &st) != 0)
         return std::nullopt;
     return IdentityFrom(st);
 }

@@ -81,7 +81,7 @@ void TSharedReadFile::Adopt(std::intptr_t handle)
 std::optional<TFileIdentity> TSharedReadFile::Identity() const
 {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (handle_ == -1 || pipe_ || !GetFileInformationByHandle(Handle(handle_), &info))
+    if (handle_ == -1 || !GetFileInformationByHandle(Handle(handle_), &info))
         return std::nullopt;
     return IdentityFrom(info);
 }

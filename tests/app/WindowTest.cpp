@@ -131,10 +131,8 @@ TEST(Window, OpenPutsTheChosenPathInTheFileNameAndMakesItsFolderCurrent)
 // The toolkit's own texts in the dialog follow the language of the catalogues.
 TEST(Window, TheOpenDialogSpeaksTheUsersLanguage)
 {
-    const auto useLanguage = [](const char* lang) {
-        setenv("LANG", lang, 1), InitTextLookup(VORN_LOCALE_DIR), LoadToolkitTranslations();
-    };
-    useLanguage("pl_PL.UTF-8");
+    setenv("LANG", "pl_PL.UTF-8", 1);
+    InitTextLookup(VORN_LOCALE_DIR);
     TForm1 form;
     QStringList buttons;
     WhenModal([&](QWidget*) {
@@ -143,7 +141,9 @@ TEST(Window, TheOpenDialogSpeaksTheUsersLanguage)
         form.OpenHEX->reject();
     });
     form.Open->click();
-    useLanguage("C");
+    setenv("LANG", "C", 1);
+    InitTextLookup(VORN_LOCALE_DIR);
+    LoadToolkitTranslations();
     EXPECT_TRUE(buttons.contains("Anuluj")) << buttons.join(", ").toStdString();
 }
 

@@ -195,6 +195,35 @@ TEST(VornSend, ReadsAFifoOrStandardInputWholeThenSendsItWithItsExactLength)
     EXPECT_EQ(pty.Receive(1, 20ms), "");
 }
 
+// On a terminal the bar is drawn over itself with the time left at the line rate, and
+// every other line stands on its own.
+TEST(VornSend, ATerminalSeesTheBarAndTheTimeLeft)
+{
+    TempDir dir;
+    const auto hex = dir.Write("p.hex", HexLines(0, 1000));
+    PtyPair pty, terminal;
+    PtyReader reader(pty.Master()), shown(terminal.Master());
+    const int tty = open(terminal.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ChildProcess send(SendCommand({"--port", pty.Path(), hex}), false, -1, tty);
+    close(tty);
+    EXPECT_EQ(send.Wait(20s), 0);
+    EXPECT_EQ(Received(pty, reader), Stream(hex));
+    shown.Stop();
+    std::string output = shown.Bytes() + terminal.Receive(SIZE_MAX, 200ms);
+    for (std::size_t at; (at = output.find("\r\n")) != std::string::npos;)
+        output.replace(at, 2, "\n");  // the terminal's own line ends
+    const std::string bar = "[########################################] 100%  4128/4128 bytes, 0 s left";
+    EXPECT_TRUE(output.starts_with("4128 bytes, about 69 s at 600 bit/s\n"
+                                   "Wysyłam dane programów z szybkością 600 bit/s...\n"
+                                   "\r[........................................]   0%  1/4128 bytes, 69 s left\r["))
+        << output.substr(0, 300);
+    EXPECT_NE(output.find("\r[####################....................]  50%  2064/4128 bytes, 35 s left\r"),
+              std::string::npos);
+    EXPECT_NE(output.find("4000/4128 bytes, 3 s left\n" "Wysyłam nazwy programów z szybkością 600 bit/s...\n\r["), std::string::npos)
+        << output.substr(output.size() - 400);
+    EXPECT_TRUE(output.ends_with("\r" + bar + "\n")) << output.substr(output.size() - 200);
+}
+
 TEST(VornSend, AFileChangedDuringTheUploadIsSentAsItWasWhenTheUploadBegan)
 {
     TempDir dir;

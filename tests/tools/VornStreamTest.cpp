@@ -161,9 +161,15 @@ TEST(VornStream, RefusesToWriteOverItsInputHoweverTheOutputNamesIt)
         EXPECT_EQ(tool.Read({}, 1s), "vorn-stream: cannot write " + output.string() + ": it is the HEX file being read\n");
         close(in);
     }
+    // A FIFO read is no FIFO to write into: the stream would go back to its reader.
+    const fs::path fifo = dir.Path() / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string out;
+    EXPECT_EQ(RunTool(dir, {"-o", fifo, fifo}, out), 1);
+    EXPECT_EQ(out, "vorn-stream: cannot write " + fifo.string() + ": it is the HEX file being read\n");
     EXPECT_EQ(ReadFileBytes(hex), Program);
     EXPECT_TRUE(fs::is_symlink(link) && fs::equivalent(hard, hex));
-    EXPECT_EQ(Entries(dir), 3);
+    EXPECT_EQ(Entries(dir), 4);
 }
 
 TEST(VornStream, OutputThatIsNoRegularFileKeepsWhatItIs)

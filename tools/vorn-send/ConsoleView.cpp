@@ -66,9 +66,10 @@ void TConsoleView::ShowMissingFile(const std::string& message)
     failed_ = true;
 }
 
+// Drawn only once the stream is known, which has its 128 name bytes at least.
 int TConsoleView::Percent() const
 {
-    return total_ == 0 ? 100 : int(std::min<std::uint64_t>(100, sent_ * 100 / total_));
+    return int(std::min<std::uint64_t>(100, sent_ * 100 / total_));
 }
 
 // A terminal's bar is drawn again at each whole percent and each second of line
