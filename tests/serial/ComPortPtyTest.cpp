@@ -519,3 +519,30 @@ TEST(PtyPersistence, LoadIntoAnOpenPortReachesTheLineAtOnceUntilTheLineRefuses)
     EXPECT_EQ(Raised([&] { port.LoadFromIniSection(ini); }), std::make_pair(CError_SetStateFailed, EINVAL));
     EXPECT_EQ(port.StopBits(), sbTwoStopBits);  // the load ended at the refusal
 }
+
+// The device layer on its own: a line-event wait that nothing could end fails at once,
+// and closing a device ends the transfers pending on it.
+TEST(PtyDevice, WaitsThatCannotEndFailAtOnceAndCloseEndsWhatIsPending)
+{
+    PtyPair pty;
+    TComDevice& device = SystemComDevice();
+    const THandle port = device.CreateFile("\\\\.\\" + pty.Path());
+    ASSERT_NE(port, THandle{});
+    DWORD mask = 0, done = 0;
+    OVERLAPPED wait{}, read{};
+    wait.hEvent = device.CreateEvent(true, true);
+    read.hEvent = device.CreateEvent(true, false);
+    ASSERT_TRUE(device.SetCommMask(port, 0));
+    EXPECT_FALSE(device.WaitCommEvent(port, &mask, &wait));
+    EXPECT_EQ(device.GetLastError(), DWORD(EINVAL));
+    EXPECT_EQ(device.WaitForSingleObject(wait.hEvent, 0), DWORD(WAIT_TIMEOUT));  // reset: a loop would block
+    const COMMTIMEOUTS forever{};
+    ASSERT_TRUE(device.SetCommTimeouts(port, forever));
+    char byte = 0;
+    EXPECT_FALSE(device.ReadFile(port, &byte, 1, &done, &read));
+    EXPECT_EQ(device.GetLastError(), DWORD(ERROR_IO_PENDING));
+    EXPECT_TRUE(device.CloseHandle(port));
+    EXPECT_EQ(device.WaitForSingleObject(read.hEvent, 1000), DWORD(WAIT_OBJECT_0));
+    device.CloseHandle(wait.hEvent);
+    device.CloseHandle(read.hEvent);
+}
