@@ -222,6 +222,19 @@ TEST(VornSend, ATerminalSeesTheBarAndTheTimeLeft)
     EXPECT_NE(output.find("4000/4128 bytes, 3 s left\n" "Wysyłam nazwy programów z szybkością 600 bit/s...\n\r["), std::string::npos)
         << output.substr(output.size() - 400);
     EXPECT_TRUE(output.ends_with("\r" + bar + "\n")) << output.substr(output.size() - 200);
+    // An adapter pulled out mid-upload: the error starts a line of its own.
+    PtyPair pulled;
+    auto gone = std::make_unique<PtyReader>(pulled.Master());
+    const int tty2 = open(terminal.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ChildProcess failing(SendCommand({"--port", pulled.Path(), hex}), false, -1, tty2);
+    close(tty2);
+    ASSERT_TRUE(gone->WaitFor(100, 10s));
+    gone.reset();
+    pulled.CloseMaster();
+    EXPECT_EQ(failing.Wait(20s), 1);
+    const std::string failure = terminal.Receive(SIZE_MAX, 200ms);
+    EXPECT_NE(failure.find(" s left\r\nvorn-send: " + pulled.Path() + ": WriteFile function failed (win error code: 5): "),
+              std::string::npos) << failure.substr(failure.size() > 300 ? failure.size() - 300 : 0);
 }
 
 TEST(VornSend, AFileChangedDuringTheUploadIsSentAsItWasWhenTheUploadBegan)
