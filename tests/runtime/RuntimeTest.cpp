@@ -119,11 +119,18 @@ TEST_F(Runtime, IniFileRefusesWhatItCannotHold)
         {"ComPort", ";Port", "1"}, {"ComPort", " Port", "1"}, {"ComPort", "", "1"}, {"Com\nPort", "P", "1"},
         {"Com]Port", "P", "1"},
     };
+    const auto cannotHold = [](const TIniFile& file) {
+        return "Cannot write the file '" + file.FileName().string() +
+               "': the file cannot hold this name or value as it is";
+    };
     for (const auto& [section, key, value] : cases)
-        EXPECT_EQ(MessageOf([&] { ini.WriteString(section, key, value); }),
-                  "Cannot write the file '" + ini.FileName().string() +
-                      "': the file cannot hold this name or value as it is") << key << value;
+        EXPECT_EQ(MessageOf([&] { ini.WriteString(section, key, value); }), cannotHold(ini)) << key << value;
     EXPECT_EQ(ReadFileBytes(ini.FileName()), before);
+    // A value written by hand that the form cannot write back would change with any write.
+    const std::string byHand = "[ComPort]\nNote = <<<TAG\nx\nEND_OF_TEXT\ny\nTAG\n";
+    TIniFile other(dir.Write("by-hand.ini", byHand));
+    EXPECT_EQ(MessageOf([&] { other.WriteString("ComPort", "Port", "COM1"); }), cannotHold(other));
+    EXPECT_EQ(ReadFileBytes(other.FileName()), byHand);
 }
 
 // A key file as a hand writes it, in the forms of an export: its values read by type, and a
@@ -177,6 +184,7 @@ TEST(KeyFile, SettingAValueKeepsTheOtherLinesAndDamageIsReported)
         {"Port=COM1", "1: unrecognised line"}, {"[one]\n[two]", "2: the file holds more than one key"},
         {"\"Port\"=\"COM1\" x", "1: unexpected text after the value"},
         {"\"Rate\"=dword:123456789", "1: a dword needs 1 to 8 hexadecimal digits"},
+        {"\"Rate\"=dword:", "1: a dword needs 1 to 8 hexadecimal digits"},
         {"\"Port\"=COM1", "1: unknown data form"}, {"\"B\"=hex(4)12,7a,00,00", "1: unknown data form"},
         {"\"B\"=hex", "1: unknown data form"}, {"\"B\"=hex:0g", "1: malformed hexadecimal data"},
         {"\n\"B\"=hex:01,\\\n 02,\\", "2: hexadecimal data continued past the end of the file"},
@@ -231,8 +239,8 @@ TEST_F(Runtime, SettingsFilesThatCannotBeReadOrWrittenAreNamedAndKept)
 }
 
 // Once committed, the temporary name is the file's no more: whatever has that name later
-// (another program's temporary file) stays.
-TEST_F(Runtime, CommittedReplacementLeavesItsTemporaryNameAlone)
+// (another program's temporary file) stays. One never committed takes its file with it.
+TEST_F(Runtime, CommittedReplacementLeavesItsTemporaryNameAloneAndAnAbandonedOneLeavesNothing)
 {
     const auto file = dir.Write("settings", "old");
     std::filesystem::path temporary;
@@ -245,6 +253,12 @@ TEST_F(Runtime, CommittedReplacementLeavesItsTemporaryNameAlone)
         dir.Write(temporary.filename().string(), "another's");
     }
     EXPECT_EQ(ReadFileBytes(file) + ReadFileBytes(temporary), "newanother's");
+    {
+        TFileReplacement abandoned;  // a failed write ends like this, its file still open
+        ASSERT_EQ(abandoned.Begin(file) + abandoned.Write("lost"), 0);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+    EXPECT_EQ(ReadFileBytes(file), "new");
 }
 
 // Two programs writing one INI file and one key file at the same time keep each other's values.

@@ -210,6 +210,39 @@ TEST_F(ComEvents, EachRefusedStepOfOpenLeavesThePortClosed)
     }
 }
 
+// A thread the system cannot start (here: no stack can be had) fails the open, and the port
+// keeps neither its device nor an event.
+TEST_F(ComEvents, AnEventThreadTheSystemCannotStartLeavesThePortClosed)
+{
+    if (!WithoutNewThreads([&] { EXPECT_ANY_THROW(port.Open()); }))
+        GTEST_SKIP() << "threads cannot be refused here";
+    EXPECT_FALSE(port.Connected() || port.ThreadCreated());
+    EXPECT_EQ(fake.Last("CloseHandle").Handle, FakeComDevice::DeviceHandle);
+    EXPECT_EQ(fake.LiveEvents(), 0);
+}
+
+// The hidden window of a port goes with its close: a message to it later, even once the
+// port is open again, reaches no handler. Windows are numbered in order, so the port's
+// first one lies between two taken just before and after it.
+TEST_F(ComEvents, AClosedPortsWindowReachesNoHandler)
+{
+    port.SetOnRing([&](TComponent*) { log.Add("Ring"); });
+    const auto probe = [] {
+        const HWND window = AllocateHWnd([](std::uint32_t, std::uintptr_t, std::intptr_t) { return std::intptr_t{0}; });
+        DeallocateHWnd(window);
+        return window;
+    };
+    const HWND before = probe();
+    Open(smWindowSync);
+    port.Close();
+    const HWND after = probe();
+    ASSERT_GT(after, before + 1);
+    Open(smWindowSync);
+    for (HWND old = before + 1; old < after; ++old)
+        SendMessage(old, CM_COMPORT_EVENT, EV_RING, 0);
+    EXPECT_EQ(log.Entries(), Names{});
+}
+
 // A destructor cannot raise: a failing close goes to the application's handler, and the
 // port still takes its thread and device with it.
 TEST_F(ComEvents, ACloseFailingAsThePortGoesIsShownAndTheDeviceStillReleased)
@@ -266,6 +299,7 @@ TEST_F(ComEvents, RefusedCallsOnAnOpenPortLeaveItOpen)
     port.Close();
 
     Open(smNone, {});
+    EXPECT_FALSE(port.ThreadCreated());  // no events, no thread
     port.Parity().SetCheck(true);  // a parity error counts only when checked
     fake.CommErrors = CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_BREAK | CE_TXFULL | CE_IOE | CE_MODE | 0x200;
     EXPECT_EQ(port.TakeLineErrors(),

@@ -2,6 +2,7 @@
 // give, bytes written and received, time-outs, aborts and hang-ups, the event thread
 // with each SyncMethod, and what Close keeps or drops.
 #include "serial/posix/PortName.h"
+#include "serial/posix/PosixComDevice.h"
 #include "runtime/ErrorHook.h"
 #include "runtime/IniFile.h"
 #include "TempDir.h"
@@ -13,9 +14,11 @@
 #include <fstream>
 #include <future>
 #include <poll.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -438,13 +441,15 @@ TEST_F(PtyPortTest, TransferRecordsAreCheckedAndAPendingReadGetsWhatTheEventThre
         port.Device().SetEvent(transfer->Overlapped.hEvent);
     EXPECT_TRUE(complete);
     EXPECT_EQ(waited.get(), 0);
-    for (const std::string sent : {"a", "bc", "def"}) {
+    // With an interval the read ends that long after a byte; before the first it sleeps too.
+    for (const auto& [sent, interval] : {std::pair{"a", -1}, {"bc", 20}, {"def", -1}}) {
+        port.Timeouts().SetReadInterval(interval);
         EXPECT_EQ(port.StartRead(buffer, 8, transfer), 0);
         auto got = std::async(std::launch::async, [&] { return port.WaitForTransfer(transfer); });
-        ASSERT_TRUE(OthersAsleep());  // the read and the event thread wait for the line: even a lone byte wakes them
+        EXPECT_TRUE(OthersAsleep());  // the read and the event thread wait for the line: even a lone byte wakes them
         const auto start = Clock::now();
         pty.Send(sent);
-        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(got.get())), sent);
+        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(got.get())), std::string(sent));
         EXPECT_LT(Since(start), 500ms);
     }
     pty.Send("now");  // already there: the read, and a write, complete as they start
@@ -520,8 +525,8 @@ TEST(PtyPersistence, LoadIntoAnOpenPortReachesTheLineAtOnceUntilTheLineRefuses)
     EXPECT_EQ(port.StopBits(), sbTwoStopBits);  // the load ended at the refusal
 }
 
-// The device layer on its own: a line-event wait that nothing could end fails at once,
-// and closing a device ends the transfers pending on it.
+// The device layer on its own: a line-event wait that nothing could end fails at once, one
+// whose event was closed is gone, and closing a device ends the transfers pending on it.
 TEST(PtyDevice, WaitsThatCannotEndFailAtOnceAndCloseEndsWhatIsPending)
 {
     PtyPair pty;
@@ -536,13 +541,107 @@ TEST(PtyDevice, WaitsThatCannotEndFailAtOnceAndCloseEndsWhatIsPending)
     EXPECT_FALSE(device.WaitCommEvent(port, &mask, &wait));
     EXPECT_EQ(device.GetLastError(), DWORD(EINVAL));
     EXPECT_EQ(device.WaitForSingleObject(wait.hEvent, 0), DWORD(WAIT_TIMEOUT));  // reset: a loop would block
+    // A wait whose event is closed goes with it: the next one starts.
+    ASSERT_TRUE(device.SetCommMask(port, EV_RXCHAR));
+    OVERLAPPED dropped{};
+    dropped.hEvent = device.CreateEvent(true, false);
+    for (OVERLAPPED* overlapped : {&dropped, &wait}) {
+        EXPECT_FALSE(device.WaitCommEvent(port, &mask, overlapped));
+        EXPECT_EQ(device.GetLastError(), DWORD(ERROR_IO_PENDING));
+        if (overlapped == &dropped)
+            device.CloseHandle(dropped.hEvent);
+    }
     const COMMTIMEOUTS forever{};
     ASSERT_TRUE(device.SetCommTimeouts(port, forever));
     char byte = 0;
     EXPECT_FALSE(device.ReadFile(port, &byte, 1, &done, &read));
     EXPECT_EQ(device.GetLastError(), DWORD(ERROR_IO_PENDING));
     EXPECT_TRUE(device.CloseHandle(port));
-    EXPECT_EQ(device.WaitForSingleObject(read.hEvent, 1000), DWORD(WAIT_OBJECT_0));
+    for (THandle ended : {read.hEvent, wait.hEvent})
+        EXPECT_EQ(device.WaitForSingleObject(ended, 1000), DWORD(WAIT_OBJECT_0));
     device.CloseHandle(wait.hEvent);
     device.CloseHandle(read.hEvent);
+}
+
+// A wait takes up to 64 events, as on Windows; one that cannot watch its events (no
+// descriptor left for their wake-ups) fails with the reason.
+TEST(PtyDevice, AWaitTakesUpTo64EventsAndAFailedOneSaysWhy)
+{
+    TComDevice& device = SystemComDevice();
+    std::vector<THandle> events(65);
+    for (THandle& event : events)
+        event = device.CreateEvent(true, false);
+    EXPECT_EQ(device.WaitForMultipleObjects(64, events.data(), false, 0), DWORD(WAIT_TIMEOUT));
+    EXPECT_EQ(device.WaitForMultipleObjects(65, events.data(), false, 0), DWORD(WAIT_FAILED));
+    EXPECT_EQ(device.GetLastError(), DWORD(EINVAL));
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const int next = ::dup(0);  // the lowest free descriptor: below the limit, no new one
+    ::close(next);
+    const rlimit full{rlim_t(next), limit.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &full), 0);
+    const DWORD single = device.WaitForSingleObject(events[0], 10);
+    const DWORD singleError = device.GetLastError();
+    device.WaitForMultipleObjects(65, events.data(), false, 0);  // EINVAL again, for the next to replace
+    const DWORD multiple = device.WaitForMultipleObjects(2, events.data(), false, 10);
+    const DWORD multipleError = device.GetLastError();
+    setrlimit(RLIMIT_NOFILE, &limit);
+    EXPECT_EQ(std::make_pair(single, singleError), std::make_pair(DWORD(WAIT_FAILED), DWORD(EMFILE)));
+    EXPECT_EQ(std::make_pair(multiple, multipleError), std::make_pair(DWORD(WAIT_FAILED), DWORD(EMFILE)));
+    for (THandle event : events)
+        device.CloseHandle(event);
+}
+
+namespace {
+
+// A full line on which, as its first write is tried, another thread closes the device.
+struct LineClosedMidWrite final : TLineOutput {
+    std::function<void()> onFirstWrite;
+    bool HasQueue(int) override { return false; }
+    long Write(int, const char*, std::size_t) override
+    {
+        if (onFirstWrite)
+            std::exchange(onFirstWrite, nullptr)();
+        errno = EAGAIN;
+        return -1;
+    }
+    bool Queued(int, int* bytes) override { return (*bytes = 0, true); }
+    bool Drop(int) override { return true; }
+};
+
+} // namespace
+
+// Closed just as a write begins, the device fails the write at once: it does not wait for
+// its time-out on a device no close can end it on any more, nor report it done.
+TEST(PtyDevice, AWriteWhoseDeviceClosesAsItBeginsFails)
+{
+    PtyPair pty;
+    LineClosedMidWrite line;
+    PosixComDevice device(line);
+    const THandle port = device.CreateFile(pty.Path());
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    COMMTIMEOUTS timeouts{};
+    timeouts.WriteTotalTimeoutConstant = 200;
+    ASSERT_TRUE(device.SetCommTimeouts(port, timeouts));
+    line.onFirstWrite = [&] { device.CloseHandle(port); };
+    DWORD done = 0;
+    const auto start = Clock::now();
+    EXPECT_FALSE(device.WriteFile(port, "x", 1, &done, nullptr));
+    EXPECT_EQ(device.GetLastError(), DWORD(EBADF));
+    EXPECT_LT(Since(start), 100ms);
+}
+
+// The master side of a pseudo-terminal (a fresh pair each open) has an output queue of its
+// own, as a UART has: asked about it, the layer takes its answer, whatever errno says.
+TEST(PtyMaster, ADeviceWithAnOutputQueueTakesWritesAndTellsItsQueues)
+{
+    TComPort port;
+    port.SetEvents({});
+    port.SetSyncMethod(smNone);
+    port.SetPort("/dev/ptmx");
+    port.Open();
+    errno = EINTR;  // as an earlier interrupted call leaves it
+    EXPECT_EQ(port.Write("abc", 3), 3);
+    EXPECT_EQ(port.ReceivedCount(), 0);
+    port.Close();
 }

@@ -36,6 +36,7 @@ TEST(MainThread, HandOversRunOnTheMainThreadInQueueOrder)
     ASSERT_TRUE(IsMainThread());
     Wakeups wakeups;
     std::vector<int> order;
+    EXPECT_TRUE(RunOnMainThread([&order] { order.push_back(9); }));  // on the main thread: at once
     std::vector<std::future<bool>> workers;
     for (int i = 0; i < 3; ++i) {
         workers.push_back(std::async(std::launch::async, [&order, i] {
@@ -46,8 +47,22 @@ TEST(MainThread, HandOversRunOnTheMainThreadInQueueOrder)
     EXPECT_EQ(ProcessMainThreadWork(), 3);  // what the GUI's queued call does
     for (auto& w : workers)
         EXPECT_TRUE(w.get());
-    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(order, (std::vector<int>{9, 0, 1, 2}));
     EXPECT_EQ(ProcessMainThreadWork(), 0);
+}
+
+// At the deadline `done()` is asked once more, holding nothing another thread needs: one
+// that wakes the main thread meanwhile is not held up.
+TEST(MainThread, TheLastLookAtTheDeadlineBlocksNoOtherThread)
+{
+    std::future<void> waker;
+    int looks = 0;
+    EXPECT_TRUE(ServeMainThreadUntil([&] {
+        if (++looks == 1)
+            return false;
+        waker = std::async(std::launch::async, [] { WakeMainThread(); });
+        return waker.wait_for(1s) == std::future_status::ready;
+    }, Within(10ms)));
 }
 
 TEST(MainThread, SentMessageRepliedOnEntryReleasesTheSenderFirst)

@@ -1,6 +1,7 @@
 // What the tests need to know or do differently on each platform.
 #pragma once
 
+#include <functional>
 #include <string>
 
 // Sets `name` to `value` for this process and the programs it starts.
@@ -26,3 +27,7 @@ std::string ThreadScheduling();
 // (cpIdle is 0); a priority this process may not give its threads leaves what the
 // calling thread would hand on.
 std::string EventThreadScheduling(int priority);
+
+// Runs `action` while the system can start no thread (no stack can be had for one);
+// false, with `action` not run, where the platform cannot arrange that.
+bool WithoutNewThreads(const std::function<void()>& action);

@@ -1,5 +1,6 @@
 // What only POSIX systems have: a guard page behind a pattern, gettext's own calls, FIFOs,
-// file modes, owners and symbolic links, and the kernel's table of file locks.
+// file modes, owners and symbolic links, readers that take no lock, and the kernel's table of
+// file locks.
 #include "runtime/Format.h"
 #include "runtime/IniFile.h"
 #include "runtime/RegistryKey.h"
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <libintl.h>
 #include <poll.h>
 #include <sched.h>
@@ -112,6 +114,22 @@ TEST_F(Runtime, KeyFileWriteGoesThroughWhereTheOwnerCannotBeNamed)
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// Readers take no lock: while an update runs they read the file as it was, at once.
+TEST_F(Runtime, AReadDuringAnUpdateSeesTheOldFileAtOnce)
+{
+    const auto file = dir.Write("ports.ini", "[S]\nPort=COM1\n");
+    std::future<std::string> reader;  // outlives the update, which a waiting reader waits for
+    bool atOnce = false;
+    const TUpdateResult result = UpdateWholeFile(file, [&](std::string& bytes) {
+        bytes = "[S]\nPort=COM2\n";
+        reader = std::async(std::launch::async, [&] { return TIniFile(file).ReadString("S", "Port", "-"); });
+        atOnce = reader.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
+    });
+    EXPECT_EQ(result.err, 0);
+    EXPECT_TRUE(atOnce);
+    EXPECT_EQ(reader.get(), "COM1");
 }
 
 namespace {

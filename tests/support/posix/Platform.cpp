@@ -1,6 +1,7 @@
 #include "Platform.h"
 
 #include <cstdlib>
+#include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <thread>
@@ -34,4 +35,27 @@ std::string EventThreadScheduling(int priority)
         scheduling = ThreadScheduling();
     }).join();
     return scheduling;
+}
+
+bool WithoutNewThreads(const std::function<void()>& action)
+{
+    pthread_attr_t saved, huge;
+    if (pthread_getattr_default_np(&saved) != 0)
+        return false;
+    pthread_attr_init(&huge);
+    // More stack than the address space has: every thread started with the defaults fails.
+    const bool set =
+        pthread_attr_setstacksize(&huge, std::size_t{1} << 50) == 0 && pthread_setattr_default_np(&huge) == 0;
+    if (set) {
+        try {
+            action();
+        } catch (...) {
+            pthread_setattr_default_np(&saved);
+            throw;
+        }
+        pthread_setattr_default_np(&saved);
+    }
+    pthread_attr_destroy(&huge);
+    pthread_attr_destroy(&saved);
+    return set;
 }

@@ -22,3 +22,8 @@ std::string EventThreadScheduling(int priority)
                                            "priority 1", "priority 2",  "priority 15"};
     return kScheduling[priority];
 }
+
+bool WithoutNewThreads(const std::function<void()>&)
+{
+    return false;
+}
