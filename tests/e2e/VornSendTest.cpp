@@ -111,6 +111,7 @@ TEST(VornSend, WrongArgumentsAndFailuresSayWhatTheyAreAbout)
     const std::string stream = Stream(big);
     PtyPair pty;
     EXPECT_EQ(RunProgram(SendCommand({"--port", pty.Path(), big}), 20s, &out, true), 1);
+    EXPECT_TRUE(out.starts_with("160128 bytes, about 44 min 29 s at 600 bit/s\n")) << out.substr(0, 80);
     const std::string failure = LineStarting(out, "vorn-send: ");
     EXPECT_TRUE(failure.starts_with("vorn-send: " + pty.Path() + ": WriteFile function failed (win error code: 110): " +
                                     strerror(ETIMEDOUT) + ", after ")) << out;
