@@ -63,7 +63,9 @@ public:
     std::optional<TFileIdentity> Identity() const;
 
 private:
-    void Adopt(std::intptr_t handle);  // checks what was opened, then holds it
+    // Checks what was opened, readies a file opened here by its name (`opened`), then
+    // holds it; on a failure it is closed.
+    void Adopt(std::intptr_t handle, bool opened);
 
     std::intptr_t handle_ = -1;  // a descriptor, or a Windows handle
     bool pipe_ = false;

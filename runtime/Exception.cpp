@@ -2,9 +2,9 @@
 
 #include "Format.h"
 #include "TextLookup.h"
+#include "WholeFile.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -60,7 +60,7 @@ EInOutError EInOutError::FromErrno(int err)
     EInOutError error = code != 0 ? EInOutError(code) : EInOutError(err, GenericText(err));
     // The file layer's readers and writers lock; a lock refused is the other side's,
     // which "resource temporarily unavailable" would not tell.
-    error.explanation_ = err == EWOULDBLOCK ? RuntimeText("another program holds the file") : std::strerror(err);
+    error.explanation_ = err == EWOULDBLOCK ? RuntimeText("another program holds the file") : ErrorText(err);
     return error;
 }
 

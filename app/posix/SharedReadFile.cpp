@@ -94,17 +94,7 @@ std::optional<TFileIdentity> IdentityOf(const std::string& path)
 
 void TSharedReadFile::Open(const std::string& path)
 {
-    const int fd = OpenForReading(path);
-    Adopt(fd);
-    if (pipe_)
-        return;
-    try {
-        MakeBlocking(fd);
-    } catch (...) {
-        ::close(fd);
-        handle_ = -1;
-        throw;
-    }
+    Adopt(OpenForReading(path), true);
 }
 
 // A copy, so that closing the reader leaves the program's standard input alone. Its
@@ -115,15 +105,17 @@ void TSharedReadFile::OpenStandardInput()
     const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
     if (fd < 0)
         RaiseErrno(errno);
-    Adopt(fd);
+    Adopt(fd, false);
 }
 
-void TSharedReadFile::Adopt(std::intptr_t handle)
+void TSharedReadFile::Adopt(std::intptr_t handle, bool opened)
 {
     const int fd = int(handle);
     try {
         pipe_ = RequireFile(fd);
         LockShared(fd);
+        if (opened && !pipe_)
+            MakeBlocking(fd);
     } catch (...) {
         ::close(fd);
         throw;

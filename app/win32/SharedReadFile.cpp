@@ -54,7 +54,7 @@ void TSharedReadFile::Open(const std::string& path)
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         RaiseLastError();
-    Adopt(reinterpret_cast<std::intptr_t>(file));
+    Adopt(reinterpret_cast<std::intptr_t>(file), true);
 }
 
 // A copy, so that closing the reader leaves the program's standard input alone.
@@ -64,10 +64,10 @@ void TSharedReadFile::OpenStandardInput()
     if (!DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_INPUT_HANDLE), GetCurrentProcess(), &copy, 0, FALSE,
                          DUPLICATE_SAME_ACCESS))
         RaiseLastError();
-    Adopt(reinterpret_cast<std::intptr_t>(copy));
+    Adopt(reinterpret_cast<std::intptr_t>(copy), false);
 }
 
-void TSharedReadFile::Adopt(std::intptr_t handle)
+void TSharedReadFile::Adopt(std::intptr_t handle, bool)
 {
     const DWORD type = GetFileType(Handle(handle));
     if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) {

@@ -1,10 +1,9 @@
 #include "runtime/SystemErrorText.h"
 
-#include <cstring>
+#include "runtime/WholeFile.h"
 
+// The system's code on POSIX is an errno value.
 std::string SystemErrorText(int code)
 {
-    char buffer[256];
-    // GNU's strerror_r: the text may be a static one rather than the buffer.
-    return ::strerror_r(code, buffer, sizeof buffer);
+    return ErrorText(code);
 }

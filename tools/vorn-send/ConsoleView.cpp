@@ -74,16 +74,16 @@ int TConsoleView::Percent() const
 
 // A terminal's bar is drawn again at each whole percent and each second of line
 // time left; a log gets a line every tenth.
-std::uint64_t TConsoleView::Step() const
+TConsoleView::TStep TConsoleView::Step() const
 {
-    const auto percent = static_cast<std::uint64_t>(Percent());
-    return terminal_ ? percent << 32 | LineSeconds(total_ - sent_) : percent / 10;
+    const int percent = Percent();
+    return terminal_ ? TStep{percent, LineSeconds(total_ - sent_)} : TStep{percent / 10, 0};
 }
 
 void TConsoleView::ByteSent()
 {
     ++sent_;
-    if (const std::uint64_t step = Step(); step != lastStep_ || sent_ == total_) {
+    if (const TStep step = Step(); step != lastStep_ || sent_ == total_) {
         lastStep_ = step;
         Draw();
     }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 class TConsoleView : public TUploadView {
 public:
@@ -29,8 +30,11 @@ public:
     std::uint64_t Total() const { return total_; }
 
 private:
+    // What a redraw shows: the percent (a log: its tenth) and the seconds left.
+    using TStep = std::pair<int, std::uint64_t>;
+
     int Percent() const;
-    std::uint64_t Step() const;
+    TStep Step() const;
     void Draw();
     void Print(const std::string& text);
 
@@ -43,7 +47,7 @@ private:
     bool lineOpen_ = false;
     std::uint64_t drawnSent_ = 0;
     std::size_t drawnLength_ = 0;
-    std::uint64_t lastStep_ = UINT64_MAX;  // the first byte draws
+    TStep lastStep_{-1, 0};  // the first byte draws
     std::chrono::steady_clock::time_point start_;
 };
 

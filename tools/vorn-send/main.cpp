@@ -109,18 +109,10 @@ int ReportStop(TComPort& port, TConsoleView& view, const EUploadStopped& stop)
 }
 
 // The error leaves the upload where it failed; the port is closed as the port goes.
-int ReportFailure(const TComPort& port, const TSendArguments& args, TConsoleView& view)
+int ReportFailure(TConsoleView& view, const std::string& message)
 {
     view.EndLine();
-    try {
-        throw;
-    } catch (const EComPort& error) {
-        Report(WithBytesSent(PortError(port, error), view));
-    } catch (const EInOutError& error) {
-        Report(ErrorAbout(InputName(args.source), error));
-    } catch (const EUploadTooLong& error) {
-        Report(ErrorAbout(InputName(args.source), error.Message()));
-    }
+    Report(message);
     return ExitFailure;
 }
 
@@ -136,8 +128,12 @@ int Send(const TSendArguments& args)
         RunUpload(port, args.source, args.names, view);
     } catch (const EUploadStopped& stop) {
         return ReportStop(port, view, stop);
-    } catch (const Exception&) {
-        return ReportFailure(port, args, view);
+    } catch (const EComPort& error) {
+        return ReportFailure(view, WithBytesSent(PortError(port, error), view));
+    } catch (const EInOutError& error) {
+        return ReportFailure(view, ErrorAbout(InputName(args.source), error));
+    } catch (const EUploadTooLong& error) {
+        return ReportFailure(view, ErrorAbout(InputName(args.source), error.Message()));
     }
     return view.Failed() ? ExitFailure : 0;
 }
