@@ -1,5 +1,6 @@
 #include "app/MessageBoxes.h"
 
+#include "form/BoxTexts.h"
 #include "runtime/TextLookup.h"
 
 #include <QApplication>
@@ -9,11 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-const char* const ApplicationTitle = "Vorn transmitter";
-
 namespace {
-
-const QString kRule = QString(27, QLatin1Char('-'));
 
 QString FromUtf8(const std::string& text)
 {
@@ -30,10 +27,11 @@ protected:
     {
         if (event->matches(QKeySequence::Copy)) {
             QApplication::beep();
-            QStringList captions;
+            std::vector<std::string> captions;
             for (auto* button : buttons())
-                captions << button->text().remove(QLatin1Char('&'));
-            QApplication::clipboard()->setText(BoxClipboardText(windowTitle(), text(), captions));
+                captions.push_back(button->text().remove(QLatin1Char('&')).toStdString());
+            const std::string copy = BoxClipboardText(windowTitle().toStdString(), text().toStdString(), captions);
+            QApplication::clipboard()->setText(QString::fromStdString(copy));
             return;
         }
         QMessageBox::keyPressEvent(event);
@@ -55,26 +53,9 @@ void RunBox(QWidget* parent, const QString& caption, const QString& message)
 
 } // namespace
 
-QString BoxClipboardText(const QString& caption, const QString& message, const QStringList& buttons)
+void ShowMessageBox(QWidget* parent, const std::string& caption, const std::string& message)
 {
-    const QString eol = QStringLiteral("\r\n");
-    QString buttonLine;
-    for (const auto& button : buttons)
-        buttonLine += button + QStringLiteral("   ");
-    return kRule + eol + caption + eol + kRule + eol + message + eol + kRule + eol + buttonLine +
-           eol + kRule + eol;
-}
-
-std::string WithFullStop(const std::string& message)
-{
-    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
-        return message + '.';
-    return message;
-}
-
-void ShowErrorBox(QWidget* parent, const std::string& message)
-{
-    RunBox(parent, FromUtf8(RuntimeText("Error")), FromUtf8(message));
+    RunBox(parent, FromUtf8(caption), FromUtf8(message));
 }
 
 void ShowTopLevelErrorBox(QWidget* parent, const std::string& message)

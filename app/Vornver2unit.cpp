@@ -2,18 +2,14 @@
 
 #include "app/MessageBoxes.h"
 #include "app/ToolkitTexts.h"
-#include "app/TransmitterPort.h"
-#include "app/Upload.h"
-#include "runtime/ErrorHook.h"
+#include "runtime/Component.h"
 #include "runtime/StopSignals.h"
 
-#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
 #include <QSocketNotifier>
-#include <cstdio>
 
 namespace {
 
@@ -39,26 +35,7 @@ bool IsUserInput(const QEvent* event)
 
 } // namespace
 
-// The window's side of the upload: each change is drawn before the call returns,
-// since the message loop stands still while the upload runs.
-class TForm1::TWindowUploadView : public TUploadView {
-public:
-    explicit TWindowUploadView(TForm1& form) : form_(form) {}
-
-    void SetProgress(std::int32_t value) override { form_.Postep->SetProgress(value); }
-    void SetStatusText(const std::string& text) override
-    {
-        form_.StatusBar->showMessage(QString::fromStdString(text));
-        form_.StatusBar->repaint();
-    }
-    void SetSendEnabled(bool enabled) override { form_.Send->setEnabled(enabled); }
-    void ShowMissingFile(const std::string& message) override { ShowErrorBox(&form_, message); }
-
-private:
-    TForm1& form_;
-};
-
-TForm1::TForm1(QWidget* parent, std::string port) : QWidget(parent), RS232(nullptr), port_(std::move(port))
+TForm1::TForm1(QWidget* parent, std::string port) : QWidget(parent), form_(*this, std::move(port))
 {
     // The toolkit's own texts, the file dialog's among them, in the catalogues' language.
     LoadToolkitTranslations();
@@ -74,14 +51,7 @@ TForm1::TForm1(QWidget* parent, std::string port) : QWidget(parent), RS232(nullp
     CentreOnDesktop();
 }
 
-TForm1::~TForm1()
-{
-    try {
-        RS232.Close();
-    } catch (...) {
-        HandleCurrentException();
-    }
-}
+TForm1::~TForm1() = default;
 
 void TForm1::ReadStoredForm()
 {
@@ -91,16 +61,14 @@ void TForm1::ReadStoredForm()
     {
         TStoredFormReading reading;
         setupUi(this);
-        RS232.BeginLoading();
-        LoadTransmitterPortSettings(RS232);
-        RS232.SetPort(port_);
+        form_.ReadStoredPort();
     }
     // Labels size themselves to their text in the font at hand.
     for (auto* label : findChildren<QLabel*>())
         label->resize(label->sizeHint());
     Bevel1->lower();
     Postep->FinishLoading();
-    RunCommand([this] { RS232.FinishLoading(); });
+    form_.FinishLoading();
 }
 
 void TForm1::MakeOpenDialog()
@@ -133,39 +101,6 @@ void TForm1::PlaceOpenDialog()
                   monitor.top() + (monitor.height() - size.height()) / 3);
 }
 
-void TForm1::OpenClick()
-{
-    RunCommand([this] {
-        PlaceOpenDialog();
-        if (OpenHEX->exec() != QDialog::Accepted || OpenHEX->selectedFiles().isEmpty())
-            return;
-        const QString path = OpenHEX->selectedFiles().first();
-        File_name->setText(path);
-        OpenHEX->selectFile(path);
-        QDir::setCurrent(QFileInfo(path).absolutePath());
-    });
-}
-
-void TForm1::SendClick()
-{
-    holdSendInput_ = true;
-    TBankNames names;
-    QLineEdit* banks[] = {Bank1, Bank2, Bank3, Bank4, Bank5, Bank6, Bank7, Bank8};
-    for (size_t i = 0; i < names.size(); ++i)
-        names[i] = ToUtf8(banks[i]->text());
-    TWindowUploadView view(*this);
-    RunCommand([&] {
-        try {
-            RunUpload(RS232, ToUtf8(File_name->text()), names, view);
-        } catch (const EUploadStopped& stop) {
-            EndOnStopSignal(stop.what());
-        }
-    });
-    DropHeldSendInput();
-}
-
-// A stop signal while the window lives: the port is released as Close releases
-// it, and the program ends with the status a shell expects of that signal.
 void TForm1::WatchStopSignals()
 {
     if (TStopSignals::NotifierFd() < 0)
@@ -173,40 +108,76 @@ void TForm1::WatchStopSignals()
     auto* notifier = new QSocketNotifier(TStopSignals::NotifierFd(), QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [this, notifier] {
         notifier->setEnabled(false);
-        EndOnStopSignal({});
+        form_.StopSignalArrived();
     });
-}
-
-void TForm1::EndOnStopSignal(const std::string& report)
-{
-    RunCommand([this] { RS232.Close(); });
-    if (!report.empty())
-        std::fprintf(stderr, "vorn-transmitter: %s\n", report.c_str());
-    QCoreApplication::exit(ExitStatusFor(TStopSignals::Received()));
-}
-
-// Clicks and keys aimed at Send while the upload kept the loop busy are still
-// queued, and Send is enabled again: delivered now, while they are held, they start
-// no second upload. (Waiting for the loop's next idle moment is not enough: some
-// event dispatchers report that moment before they deliver what is queued.)
-void TForm1::DropHeldSendInput()
-{
-    QCoreApplication::processEvents();
-    holdSendInput_ = false;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Send && holdSendInput_ && IsUserInput(event))
+    if (watched == Send && form_.HoldsSendInput() && IsUserInput(event))
         return true;
     return QWidget::eventFilter(watched, event);
 }
 
-void TForm1::RunCommand(const std::function<void()>& command)
+std::string TForm1::FileName() const
 {
-    try {
-        command();
-    } catch (...) {
-        HandleCurrentException();
-    }
+    return ToUtf8(File_name->text());
+}
+
+void TForm1::SetFileName(const std::string& path)
+{
+    File_name->setText(QString::fromStdString(path));
+}
+
+TBankNames TForm1::BankNames() const
+{
+    const QLineEdit* const banks[] = {Bank1, Bank2, Bank3, Bank4, Bank5, Bank6, Bank7, Bank8};
+    TBankNames names;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        names[i] = ToUtf8(banks[i]->text());
+    return names;
+}
+
+std::optional<std::string> TForm1::ChooseHexFile()
+{
+    PlaceOpenDialog();
+    if (OpenHEX->exec() != QDialog::Accepted || OpenHEX->selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = OpenHEX->selectedFiles().first();
+    OpenHEX->selectFile(path);  // the next time the dialog starts there
+    return ToUtf8(path);
+}
+
+void TForm1::SetProgress(std::int32_t value)
+{
+    Postep->SetProgress(value);
+}
+
+// Drawn before the call returns, since the message loop stands still meanwhile.
+void TForm1::SetStatusText(const std::string& text)
+{
+    StatusBar->showMessage(QString::fromStdString(text));
+    StatusBar->repaint();
+}
+
+void TForm1::SetSendEnabled(bool enabled)
+{
+    Send->setEnabled(enabled);
+}
+
+void TForm1::ShowBox(const std::string& caption, const std::string& message)
+{
+    ShowMessageBox(this, caption, message);
+}
+
+// Waiting for the loop's next idle moment is not enough: some event dispatchers
+// report that moment before they deliver what is queued.
+void TForm1::DeliverQueuedInput()
+{
+    QCoreApplication::processEvents();
+}
+
+void TForm1::Quit(int status)
+{
+    QCoreApplication::exit(status);
 }

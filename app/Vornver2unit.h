@@ -1,17 +1,18 @@
 // The main window: file name, eight program names, Open and Send, the gauge and
-// the status bar, and the port RS232.
+// the status bar, and the port RS232. A Qt view of TTransmitterForm, which holds
+// what the window does.
 #pragma once
 
-#include "serial/CPort.h"
+#include "form/FormView.h"
+#include "form/TransmitterForm.h"
 #include "ui_Vornver2unit.h"
 
 #include <QWidget>
-#include <functional>
 #include <string>
 
 class QFileDialog;
 
-class TForm1 : public QWidget, public Ui::TForm1 {
+class TForm1 : public QWidget, public Ui::TForm1, private TFormView {
     Q_OBJECT
 
 public:
@@ -20,28 +21,36 @@ public:
     ~TForm1() override;
 
     QFileDialog* OpenHEX;
-    TComPort RS232;
+
+private:
+    TTransmitterForm form_;
+
+public:
+    TComPort& RS232 = form_.RS232;
 
 public slots:
-    void OpenClick();
-    void SendClick();
+    void OpenClick() { form_.OpenClick(); }
+    void SendClick() { form_.SendClick(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class TWindowUploadView;
-
     void ReadStoredForm();
     void MakeOpenDialog();
     void PlaceOpenDialog();
     void CentreOnDesktop();
-    void DropHeldSendInput();
     void WatchStopSignals();
-    void EndOnStopSignal(const std::string& report);
-    // Runs a command; an error leaving it goes to the application's top-level handler.
-    static void RunCommand(const std::function<void()>& command);
 
-    std::string port_;
-    bool holdSendInput_ = false;
+    // TFormView
+    std::string FileName() const override;
+    void SetFileName(const std::string& path) override;
+    TBankNames BankNames() const override;
+    std::optional<std::string> ChooseHexFile() override;
+    void SetProgress(std::int32_t value) override;
+    void SetStatusText(const std::string& text) override;
+    void SetSendEnabled(bool enabled) override;
+    void ShowBox(const std::string& caption, const std::string& message) override;
+    void DeliverQueuedInput() override;
+    void Quit(int status) override;
 };

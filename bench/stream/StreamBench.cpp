@@ -1,6 +1,6 @@
 // Decoding a generated 100 MiB HEX file, side by side with a plain read loop over
 // the same file: the second is the floor the decoder is measured against.
-#include "app/UploadStream.h"
+#include "upload/UploadStream.h"
 
 #include <benchmark/benchmark.h>
 
@@ -87,7 +87,7 @@ void ReadWholeStream(benchmark::State& state)
     const TBankNames names{"Program 1", "Zażółć"};
     for (auto _ : state) {
         const auto stream = ReadUploadStream(gHexFile, names, SIZE_MAX);
-        benchmark::DoNotOptimize(stream->bytes.data());
+        benchmark::DoNotOptimize(stream->words.data());
     }
     state.SetBytesProcessed(std::int64_t(state.iterations() * FileSize));
 }

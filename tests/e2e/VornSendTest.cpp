@@ -3,7 +3,7 @@
 #include "ChildProcess.h"
 #include "PtyPair.h"
 #include "TempDir.h"
-#include "app/UploadStream.h"
+#include "upload/UploadStream.h"
 #include <fstream>
 #include <sstream>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // vorn-send sends for the same arguments.
 #pragma once
 
-#include "app/SharedReadFile.h"
+#include "upload/SharedReadFile.h"
 #include "runtime/Exception.h"
 
 #include <cstddef>

@@ -2,7 +2,7 @@
 // the system's own explanation where there is one.
 #pragma once
 
-#include "app/SharedReadFile.h"
+#include "upload/SharedReadFile.h"
 #include "runtime/Exception.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 #include "ConsoleView.h"
 
-#include "app/Console.h"
+#include "tools/common/Console.h"
 #include "runtime/Format.h"
 #include "runtime/TextLookup.h"
 #include "tools/common/ToolMessages.h"

@@ -3,7 +3,7 @@
 // the upload goes on.
 #pragma once
 
-#include "app/Upload.h"
+#include "upload/Upload.h"
 
 #include <chrono>
 #include <cstdint>

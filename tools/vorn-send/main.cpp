@@ -2,9 +2,9 @@
 #include "ConsoleView.h"
 #include "PlatformUsage.h"
 
-#include "app/Console.h"
-#include "app/TransmitterPort.h"
-#include "app/Upload.h"
+#include "tools/common/Console.h"
+#include "upload/TransmitterPort.h"
+#include "upload/Upload.h"
 #include "runtime/Exception.h"
 #include "runtime/Format.h"
 #include "runtime/StopSignals.h"

@@ -1,6 +1,6 @@
 #include "StreamOutput.h"
 
-#include "app/Console.h"
+#include "tools/common/Console.h"
 #include "runtime/Format.h"
 #include "runtime/TextLookup.h"
 #include "runtime/Utf8Path.h"

@@ -2,7 +2,7 @@
 // whole stream is made, so a failure leaves no partial output behind.
 #pragma once
 
-#include "app/SharedReadFile.h"
+#include "upload/SharedReadFile.h"
 #include "runtime/Exception.h"
 #include "runtime/FileReplacement.h"
 

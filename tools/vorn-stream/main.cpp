@@ -2,8 +2,8 @@
 // them before a long upload and compare two builds of a program.
 #include "StreamOutput.h"
 
-#include "app/Console.h"
-#include "app/UploadStream.h"
+#include "tools/common/Console.h"
+#include "upload/UploadStream.h"
 #include "runtime/Exception.h"
 #include "runtime/Format.h"
 #include "runtime/TextLookup.h"

@@ -1,6 +1,6 @@
 #include "../StreamOutput.h"
 
-#include "app/win32/WinFiles.h"
+#include "runtime/win32/WinFiles.h"
 #include "runtime/TextLookup.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // progress through its own TUploadView.
 #pragma once
 
-#include "app/UploadStream.h"
+#include "upload/UploadStream.h"
 #include "runtime/Exception.h"
 
 #include <cstdint>

@@ -40,6 +40,8 @@ std::string NotAFileText();
 
 // A file open for reading that other readers may share and no writer may hold.
 // Every failure is an EInOutError with the codes the file layer gives on Linux.
+// SharedReadFile.cpp holds what every platform shares (the destructor); opening,
+// reading and closing are in posix/ or win32/SharedReadFile.cpp, with IdentityOf.
 class TSharedReadFile {
 public:
     TSharedReadFile() = default;

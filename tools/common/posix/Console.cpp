@@ -1,4 +1,4 @@
-#include "app/Console.h"
+#include "tools/common/Console.h"
 
 #include <unistd.h>
 

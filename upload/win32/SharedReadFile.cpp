@@ -1,6 +1,6 @@
-#include "app/SharedReadFile.h"
+#include "upload/SharedReadFile.h"
 
-#include "app/win32/WinFiles.h"
+#include "runtime/win32/WinFiles.h"
 #include "runtime/StopSignals.h"
 
 #include <algorithm>

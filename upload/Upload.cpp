@@ -1,4 +1,4 @@
-#include "app/Upload.h"
+#include "upload/Upload.h"
 
 #include "runtime/Format.h"
 #include "runtime/StopSignals.h"
@@ -80,18 +80,17 @@ std::int32_t GaugeValue(std::uint64_t linesSent)
 
 void SendProgramWords(TByteSender& sender, const TUploadStream& stream, TUploadView& view)
 {
-    const std::size_t words = stream.ProgramWords();
-    for (std::size_t line = 0; line < words; ++line) {
-        for (std::size_t i = 0; i < 4; ++i)
-            sender.Send(stream.bytes[4 * line + i]);
+    for (std::size_t line = 0; line < stream.words.size(); ++line) {
+        for (const std::uint8_t byte : stream.words[line])
+            sender.Send(byte);
         view.SetProgress(GaugeValue(line + 1));
     }
 }
 
 void SendNames(TByteSender& sender, const TUploadStream& stream)
 {
-    for (std::size_t i = stream.bytes.size() - NameTableSize; i < stream.bytes.size(); ++i)
-        sender.Send(stream.bytes[i]);
+    for (const std::uint8_t byte : stream.names)
+        sender.Send(byte);
 }
 
 std::string StoppedText(int signal, std::uint64_t bytesSent, std::uint64_t totalBytes)
@@ -125,10 +124,10 @@ void RunUpload(TComPort& port, const THexSource& source, const TBankNames& names
     }
     view.SetProgress(0);
     const TUploadStream stream = ReadWholeStream(source, names);
-    view.StreamReady(stream.bytes.size());
+    view.StreamReady(stream.Size());
     if (!port.Connected())
         port.Open();
-    TByteSender sender(port, view, stream.bytes.size());
+    TByteSender sender(port, view, stream.Size());
     view.SetStatusText(DataPhaseText);
     view.SetSendEnabled(false);
     SendProgramWords(sender, stream, view);

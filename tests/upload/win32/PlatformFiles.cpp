@@ -1,6 +1,6 @@
 #include "../PlatformFiles.h"
 
-#include "app/UploadStream.h"
+#include "upload/UploadStream.h"
 #include <gtest/gtest.h>
 #include <string>
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "UploadStream.h"
+#include "upload/UploadStream.h"
 
 #include "runtime/Cp1250.h"
 
@@ -104,21 +104,27 @@ std::optional<TUploadStream> ReadUploadStream(const THexSource& source, const TB
 {
     if (maxBytes < NameTableSize)
         return std::nullopt;
-    const std::size_t maxProgramBytes = maxBytes - NameTableSize;
-    TUploadStream stream;
-    bool tooLong = false;
-    HexFileReader reader(source);
     // A word past the limit ends the reading: what is never sent need not be read.
-    ForEachProgramWord(reader, [&](const TProgramWord& word) {
-        tooLong = maxProgramBytes - stream.bytes.size() < word.size();
-        if (!tooLong)
-            stream.bytes.insert(stream.bytes.end(), word.begin(), word.end());
-        return !tooLong;
-    });
-    reader.Close();
-    if (tooLong)
+    struct TParts {
+        TUploadStream stream;
+        std::size_t maxWords;
+        bool complete = false;
+        bool Word(const TProgramWord& word)
+        {
+            if (stream.words.size() == maxWords)
+                return false;
+            stream.words.push_back(word);
+            return true;
+        }
+        void Names(const TNameTable& table)
+        {
+            stream.names = table;
+            complete = true;
+        }
+    } parts{{}, (maxBytes - NameTableSize) / 4};
+    HexFileReader reader(source);
+    ForEachStreamPart(reader, names, parts);
+    if (!parts.complete)
         return std::nullopt;
-    const TNameTable table = EncodeNameTable(names);
-    stream.bytes.insert(stream.bytes.end(), table.begin(), table.end());
-    return stream;
+    return std::move(parts.stream);
 }

@@ -1,7 +1,6 @@
-#include "UploadStream.h"
+#include "upload/HexFileReader.h"
 
 #include "runtime/Exception.h"
-#include "runtime/TextLookup.h"
 
 #include <algorithm>
 #include <bit>
@@ -68,20 +67,6 @@ HexFileReader::HexFileReader(const THexSource& source, std::size_t bufferSize)
 }
 
 HexFileReader::~HexFileReader() = default;
-
-TSharedReadFile::~TSharedReadFile()
-{
-    try {
-        Close();
-    } catch (const EInOutError&) {
-        // Nothing to report to from a destructor; the file is released anyway.
-    }
-}
-
-std::string NotAFileText()
-{
-    return CurrentDomainText("a folder or a device is no HEX file");
-}
 
 void HexFileReader::Open(const THexSource& source, std::size_t bufferSize)
 {

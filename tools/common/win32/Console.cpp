@@ -1,6 +1,6 @@
-#include "app/Console.h"
+#include "tools/common/Console.h"
 
-#include "app/win32/WinFiles.h"
+#include "runtime/win32/WinFiles.h"
 
 #include <io.h>
 #include <windows.h>

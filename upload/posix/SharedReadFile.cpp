@@ -1,4 +1,4 @@
-#include "app/SharedReadFile.h"
+#include "upload/SharedReadFile.h"
 
 #include "runtime/Exception.h"
 #include "runtime/StopSignals.h"

@@ -2,7 +2,7 @@
 // the stream library's own guarantees. vorn-stream's tests show which lines give
 // which words and how names are encoded.
 #include "PlatformFiles.h"
-#include "app/UploadStream.h"
+#include "upload/UploadStream.h"
 #include "runtime/Exception.h"
 #include "TempDir.h"
 #include <array>
@@ -121,12 +121,16 @@ TEST(UploadStream, ReadWholeIsTheStreamAndStopsPastItsLimit)
     ASSERT_EQ(expected.size(), 3 * 4 + NameTableSize);
     const auto whole = ReadUploadStream(path, names, expected.size());
     ASSERT_TRUE(whole);
-    EXPECT_EQ(std::string(whole->bytes.begin(), whole->bytes.end()), expected);
-    EXPECT_EQ(whole->ProgramWords(), 3u);
+    std::string read;
+    for (const TProgramWord& word : whole->words)
+        read.append(word.begin(), word.end());
+    read.append(whole->names.begin(), whole->names.end());
+    EXPECT_EQ(read, expected);
+    EXPECT_EQ(whole->words.size(), 3u);
     for (const std::size_t tooSmall : {expected.size() - 1, NameTableSize, NameTableSize - 1})
         EXPECT_FALSE(ReadUploadStream(path, names, tooSmall)) << tooSmall;
     EXPECT_TRUE(CanOpen(path, true));  // closed either way
     const auto empty = ReadUploadStream(dir.Write("empty.hex", "").string(), {}, NameTableSize);
     ASSERT_TRUE(empty);
-    EXPECT_EQ(std::tuple(empty->bytes.size(), empty->ProgramWords()), std::tuple(NameTableSize, 0u));
+    EXPECT_EQ(std::tuple(empty->Size(), empty->words.size()), std::tuple(NameTableSize, 0u));
 }

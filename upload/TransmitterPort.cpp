@@ -1,4 +1,4 @@
-#include "app/TransmitterPort.h"
+#include "upload/TransmitterPort.h"
 
 #include "serial/CPort.h"
 

@@ -1,4 +1,4 @@
-#include "app/win32/WinFiles.h"
+#include "runtime/win32/WinFiles.h"
 
 #include "runtime/SystemErrorText.h"
 
