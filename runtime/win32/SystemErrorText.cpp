@@ -1,5 +1,7 @@
 #include "runtime/SystemErrorText.h"
 
+#include "runtime/win32/WinFiles.h"
+
 #include <windows.h>
 
 std::string SystemErrorText(int code)
@@ -13,10 +15,5 @@ std::string SystemErrorText(int code)
     // The system ends its texts with a full stop and a line end; ours go on after them.
     while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.' || wide.back() == L' '))
         wide.pop_back();
-    if (wide.empty())
-        return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(std::size_t(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), utf8.data(), size, nullptr, nullptr);
-    return utf8;
+    return Utf8Text(wide);
 }

@@ -1,5 +1,5 @@
-// What the Windows file code of the upload library and the tools share: UTF-8 names
-// as Windows takes them, and Windows' error codes as the file layer's.
+// What the Windows code of the runtime, the upload and the tools shares: UTF-8 names
+// as Windows takes them, and Windows' error codes as the upload's file layer gives them.
 #pragma once
 
 #include "runtime/Exception.h"
