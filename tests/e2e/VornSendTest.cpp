@@ -314,7 +314,8 @@ TEST(Tools, ReadTheirArgumentsByOneRuleAndAgreeOnTheBytes)
         EXPECT_EQ(sender.Wait(20s), 0) << sender.Read({}, 1s);
         EXPECT_EQ(Received(pty, reader), expected) << list[0];
         EXPECT_GT(expected.size(), 128u);
-        close(in[0]), close(in[1]);
+        close(in[0]);
+        close(in[1]);
     }
     // And they refuse the same lists.
     const std::pair<std::vector<std::string>, std::string> refused[] = {

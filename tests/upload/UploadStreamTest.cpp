@@ -66,28 +66,48 @@ TEST(HexFileReader, LineEndsCtrlZAndOrdinaryBytesAtEveryBufferBoundary)
     EXPECT_EQ(ReadLines(path, HexFileReader::DefaultBufferSize), ReadLines(path, 1));
 }
 
-TEST(HexFileReader, SharesTheFileWhileOpenAndReadsItAgainWhenReopened)
+// Shared with other readers while open, kept from writers, released on close.
+class HexFileReaderHold : public ::testing::Test {
+protected:
+    TempDir dir_;
+    const std::string path_ = dir_.Write("one.hex", "only\n").string();
+};
+
+TEST_F(HexFileReaderHold, AnOpenReaderLetsOtherReadersInAndKeepsWritersOut)
 {
-    TempDir dir;
-    const std::string path = dir.Write("one.hex", "only\n").string();
+    HexFileReader reader(path_);
+    EXPECT_TRUE(CanOpen(path_, false));
+    EXPECT_FALSE(CanOpen(path_, true));
+}
+
+TEST_F(HexFileReaderHold, ReadingPastTheEndFailsAndReopeningStartsOver)
+{
+    HexFileReader reader(path_);
+    EXPECT_EQ(reader.ReadLine(), "only");
+    EXPECT_THROW(reader.ReadLine(), EInOutError);  // read beyond end of file
+    reader.Open(path_);
+    EXPECT_EQ(reader.ReadLine(), "only");
+}
+
+TEST_F(HexFileReaderHold, CloseReleasesTheFileOnceAndTwiceAndReadingAfterItFails)
+{
+    HexFileReader reader(path_);
+    reader.Close();
+    reader.Close();
+    EXPECT_TRUE(CanOpen(path_, true));
+    EXPECT_THROW(reader.ReadLine(), EInOutError);
+}
+
+TEST_F(HexFileReaderHold, TheDestructorAndAFailingSinkReleaseTheFile)
+{
     {
-        HexFileReader reader(path);
-        EXPECT_TRUE(CanOpen(path, false));  // other readers are welcome
-        EXPECT_FALSE(CanOpen(path, true));  // a writer is kept out
-        EXPECT_EQ(reader.ReadLine(), "only");
-        EXPECT_THROW(reader.ReadLine(), EInOutError);  // read beyond end of file
-        reader.Open(path);  // starts over, and lets go of the file it had
-        EXPECT_EQ(reader.ReadLine(), "only");
-        reader.Close(), reader.Close();  // the second does nothing
-        EXPECT_TRUE(CanOpen(path, true));
-        EXPECT_THROW(reader.ReadLine(), EInOutError);
-        reader.Open(path);
+        HexFileReader reader(path_);
     }
-    EXPECT_TRUE(CanOpen(path, true));  // the destructor released it
+    EXPECT_TRUE(CanOpen(path_, true));
     // A sink that fails (a port write, say) leaves the file neither open nor locked.
-    EXPECT_THROW(WriteUploadStream(path, {}, [](std::uint8_t) { throw std::runtime_error("port"); }),
+    EXPECT_THROW(WriteUploadStream(path_, {}, [](std::uint8_t) { throw std::runtime_error("port"); }),
                  std::runtime_error);
-    EXPECT_TRUE(CanOpen(path, true));
+    EXPECT_TRUE(CanOpen(path_, true));
 }
 
 // The file layer's codes, and so its messages, are the same on every platform.
