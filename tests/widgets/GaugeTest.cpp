@@ -1,5 +1,5 @@
 // The progress gauge through what it shows: its picture, the screen, and what its setters do.
-#include "widgets/GaugeMath.h"
+#include "gauge/GaugeMath.h"
 #include "GaugeTestSupport.h"
 #include "runtime/Exception.h"
 #include "runtime/TextLookup.h"
