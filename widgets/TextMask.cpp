@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 
 TTextMask QtTextMask(const QFont& font, const std::string& text)
 {
@@ -14,12 +15,15 @@ TTextMask QtTextMask(const QFont& font, const std::string& text)
     mask.advance = metrics.horizontalAdvance(letters);
     mask.lineHeight = metrics.height();
     mask.ascent = metrics.ascent();
-    // A line's height of room on every side: letters may reach beyond their advance.
-    const int margin = mask.lineHeight;
-    mask.originX = margin;
-    mask.baseline = margin + mask.ascent;
-    mask.width = mask.advance + 2 * margin;
-    mask.height = mask.lineHeight + 2 * margin;
+    // Room for the letters' ink wherever it reaches beyond the advance and the line.
+    const QRect ink = metrics.boundingRect(letters);
+    const int left = std::max(0, -ink.left()) + 1, right = std::max(0, ink.right() + 1 - mask.advance) + 1;
+    const int above = std::max(0, -ink.top() - mask.ascent) + 1;
+    const int below = std::max(0, ink.bottom() + 1 - (mask.lineHeight - mask.ascent)) + 1;
+    mask.originX = left;
+    mask.baseline = above + mask.ascent;
+    mask.width = left + mask.advance + right;
+    mask.height = above + mask.lineHeight + below;
     QImage image(mask.width, mask.height, QImage::Format_RGB32);
     image.fill(Qt::black);
     {
