@@ -54,16 +54,17 @@ void MirrorRun(TGaugeBitmap& bitmap, const TRect& box, TQuadrantRun run, TShapeC
     const int left = midX - run.x - (run.length - 1) - (w & 1);
     const int leftLength = std::min(run.length, right - left);
     const int top = midY - run.y, bottom = midY + run.y - (h & 1);
-    for (const int y : {top, bottom}) {
-        if (y == bottom && bottom <= top)
-            break;
+    const auto row = [&](int y) {
         for (int x = left + leftLength - 1; x < right && left + leftLength < right; ++x)
             Plot(bitmap, x, y, colors.brush);
         for (int x = left; x < left + leftLength; ++x)
             Plot(bitmap, x, y, colors.pen);
         for (int x = right; x < right + run.length; ++x)
             Plot(bitmap, x, y, colors.pen);
-    }
+    };
+    row(top);
+    if (bottom > top)  // the middle row once
+        row(bottom);
 }
 
 } // namespace
@@ -73,8 +74,8 @@ void Ellipse(TGaugeBitmap& bitmap, const TRect& rect, TShapeColors colors)
     const TRect box = Normalised(rect);
     if (box.right <= box.left || box.bottom <= box.top)
         return;
-    if (Thin(box)) {
-        FillRect(bitmap, box, colors.pen);
+    if (Thin(box)) {  // a line along the box, its far end left out
+        Line(bitmap, {box.left, box.top}, {box.right - 1, box.bottom - 1}, colors.pen);
         return;
     }
     for (const TQuadrantRun& run : QuadrantRuns(box.right - box.left, box.bottom - box.top))

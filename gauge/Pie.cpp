@@ -37,15 +37,30 @@ struct TEllipseCurve {
     }
 };
 
-// The wedge's closed outline: centre, the arc as equal chords of at most 18 degrees
-// (twenty to the turn: on a gauge-sized ellipse they stay within a quarter pixel of
-// the curve), centre.
+// The arc's chords from `from` to `to` (degrees), halved until each strays at most
+// 0.3 pixel from the curve; the point at `from` is already in.
+void AddArc(std::vector<TPointF>& points, const TEllipseCurve& curve, double from, double to)
+{
+    constexpr double kMaxStray = 0.3;
+    const double radius = std::max(curve.a, curve.b);
+    if (radius * (1 - std::cos((to - from) / 2 * std::numbers::pi / 180)) > kMaxStray) {
+        AddArc(points, curve, from, (from + to) / 2);
+        AddArc(points, curve, (from + to) / 2, to);
+        return;
+    }
+    points.push_back(curve.At(to));
+}
+
+// The wedge's closed outline: centre, the arc quarter by quarter (split where it
+// crosses an axis), centre.
 std::vector<TPointF> WedgeOutline(const TEllipseCurve& curve, double from, double sweep)
 {
-    const int steps = std::max(1, static_cast<int>(std::ceil(sweep / 18)));
-    std::vector<TPointF> points{{curve.cx, curve.cy}};
-    for (int i = 0; i <= steps; ++i)
-        points.push_back(curve.At(from + sweep * i / steps));
+    std::vector<TPointF> points{{curve.cx, curve.cy}, curve.At(from)};
+    for (double at = from; at < from + sweep;) {
+        const double next = std::min(from + sweep, (std::floor(at / 90) + 1) * 90);
+        AddArc(points, curve, at, next);
+        at = next;
+    }
     points.push_back({curve.cx, curve.cy});
     return points;
 }
@@ -82,15 +97,15 @@ void Pie(TGaugeBitmap& bitmap, const TRect& rect, TPoint start, TPoint end, TSha
     const TRect box = Normalised(rect);
     if (box.right <= box.left || box.bottom <= box.top)
         return;
-    if (Thin(box)) {
-        FillRect(bitmap, box, colors.pen);
-        return;
-    }
     const TEllipseCurve curve(box);
     const double from = curve.Angle(start);
     const double sweep = std::fmod(curve.Angle(end) - from + 720, 360.0);
     if (start == end || sweep == 0) {
         Ellipse(bitmap, rect, colors);
+        return;
+    }
+    if (Thin(box)) {
+        FillRect(bitmap, box, colors.pen);
         return;
     }
     const std::vector<TPointF> outline = WedgeOutline(curve, from, sweep);

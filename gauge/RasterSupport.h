@@ -21,7 +21,7 @@ inline TRect Normalised(const TRect& rect)
     return {l, t, r, b};
 }
 
-// A box one pixel thin is outline only.
+// A box one pixel thin is outline only: the curve has no inside.
 inline bool Thin(const TRect& box)
 {
     return box.right - box.left == 1 || box.bottom - box.top == 1;

@@ -102,6 +102,13 @@ TEST(GaugePicture, PieAndNeedlePixelByPixel)
               "############ ########### ooo######ooo ############### ############### ### ##############o\n");
 }
 
+TEST(GaugePicture, AnEllipseOfOddHeightHasItsMiddleRow)
+{
+    EXPECT_EQ(Sketch({Picture(gkPie, 31, 3, bsNone, 0)}), "ooo#########################ooo\n"
+                                                          "oo#.........................#oo\n"
+                                                          "ooo#########################ooo\n");
+}
+
 TEST(GaugePicture, ADialOnePixelHighIsItsOutlineOnly)
 {
     EXPECT_EQ(Sketch({Picture(gkNeedle, 6, 1, bsNone, 50)}), "######\n");
@@ -156,12 +163,12 @@ TEST(GaugePicture, TextMaskIsCentredInvertedAndClipped)
     const TGaugeBitmap shown = ComposeGaugePicture(look, [&](const std::string& text) {
         asked = text;
         TTextMask mask{.width = 14, .height = 3, .ink = std::vector<std::uint8_t>(42, 1), .originX = 3,
-                       .baseline = 2, .advance = 4, .lineHeight = 2, .ascent = 1};
+                       .baseline = 2, .advance = 5, .lineHeight = 3, .ascent = 1};
         mask.ink[16] = 0;  // row 1, column 2
         return mask;
     });
     EXPECT_EQ(asked, "7%");
-    // At x = (11 - 4) / 2 less originX, y = (5 - 2) / 2 + ascent less baseline: the mask's corner at 0, 0.
+    // At x = (11 - 5) / 2 less originX, y = (5 - 3) / 2 + ascent less baseline: the mask's corner at 0, 0.
     EXPECT_EQ(Sketch({shown}), "############\n"
                                "##.#########\n"
                                "############\n"
