@@ -1,21 +1,8 @@
 #include "widgets/Gauges.h"
 
-#include "runtime/Exception.h"
-#include "runtime/Format.h"
-#include "runtime/TextLookup.h"
-#include "widgets/GaugeMath.h"
-#include "widgets/GaugePicture.h"
+#include "widgets/TextMask.h"
 
 #include <QPainter>
-
-namespace {
-
-EInvalidOperation RangeError(std::int64_t low, std::int64_t high)
-{
-    return EInvalidOperation(FormatTemplate(RuntimeText("Value must be between %d and %d"), {low, high}));
-}
-
-} // namespace
 
 TGauge::TGauge(QWidget* parent, TComponent* owner) : QWidget(parent), TComponent(owner)
 {
@@ -24,121 +11,35 @@ TGauge::TGauge(QWidget* parent, TComponent* owner) : QWidget(parent), TComponent
     resize(100, 100);
 }
 
-std::int32_t TGauge::Percent() const
-{
-    return GaugePercent(progress_, minValue_, maxValue_);
-}
-
-void TGauge::SetMinValue(std::int32_t value)
-{
-    if (value == minValue_)
-        return;
-    if (value > maxValue_ && !Loading())
-        throw RangeError(-2147483647, std::int64_t{maxValue_} - 1);
-    minValue_ = value;
-    if (value > progress_)
-        progress_ = value;
-    RepaintNow();
-}
-
-void TGauge::SetMaxValue(std::int32_t value)
-{
-    if (value == maxValue_)
-        return;
-    if (value < minValue_ && !Loading())
-        throw RangeError(std::int64_t{minValue_} + 1, 2147483647);
-    maxValue_ = value;
-    if (value < progress_)
-        progress_ = value;
-    RepaintNow();
-}
-
-void TGauge::SetProgress(std::int32_t value)
-{
-    const std::int32_t before = Percent();
-    if (value < minValue_)
-        value = minValue_;
-    else if (value > maxValue_)
-        value = maxValue_;
-    if (value == progress_)
-        return;
-    progress_ = value;
-    if (Percent() != before)
-        RepaintNow();
-}
-
-void TGauge::SetKind(TGaugeKind value)
-{
-    if (value == kind_ || value > gkNeedle)
-        return;
-    kind_ = value;
-    RepaintNow();
-}
-
-void TGauge::SetShowText(bool value)
-{
-    if (value == showText_)
-        return;
-    showText_ = value;
-    RepaintNow();
-}
-
-void TGauge::SetBorderStyle(TBorderStyle value)
-{
-    if (value == borderStyle_ || value > bsSingle)
-        return;
-    borderStyle_ = value;
-    RepaintNow();
-}
-
-void TGauge::SetForeColor(TColor value)
-{
-    if (value == foreColor_)
-        return;
-    foreColor_ = value;
-    RepaintNow();
-}
-
-void TGauge::SetBackColor(TColor value)
-{
-    if (value == backColor_)
-        return;
-    backColor_ = value;
-    RepaintNow();
-}
-
-void TGauge::SetColor(TColor value)
-{
-    if (value == color_ && !parentColor_)
-        return;
-    color_ = value;
-    parentColor_ = false;
-    RepaintNow();
-}
-
-void TGauge::SetParentColor(bool value)
-{
-    if (value == parentColor_)
-        return;
-    parentColor_ = value;
-    RepaintNow();
-}
+void TGauge::SetMinValue(std::int32_t value) { RepaintIf(model_.SetMinValue(value)); }
+void TGauge::SetMaxValue(std::int32_t value) { RepaintIf(model_.SetMaxValue(value)); }
+void TGauge::SetProgress(std::int32_t value) { RepaintIf(model_.SetProgress(value)); }
+void TGauge::SetKind(TGaugeKind value) { RepaintIf(model_.SetKind(value)); }
+void TGauge::SetShowText(bool value) { RepaintIf(model_.SetShowText(value)); }
+void TGauge::SetBorderStyle(TBorderStyle value) { RepaintIf(model_.SetBorderStyle(value)); }
+void TGauge::SetForeColor(TColor value) { RepaintIf(model_.SetForeColor(value)); }
+void TGauge::SetBackColor(TColor value) { RepaintIf(model_.SetBackColor(value)); }
+void TGauge::SetColor(TColor value) { RepaintIf(model_.SetColor(value)); }
+void TGauge::SetParentColor(bool value) { RepaintIf(model_.SetParentColor(value)); }
 
 QImage TGauge::Picture() const
 {
     const QPalette& colors = palette();
-    TGaugeLook look;
-    look.width = width();
-    look.height = height();
-    look.kind = kind_;
-    look.showText = showText_;
-    look.borderStyle = borderStyle_;
-    look.foreColor = ColorToQColor(foreColor_, colors);
-    look.backColor = ColorToQColor(backColor_, colors);
-    look.color = parentColor_ ? colors.color(QPalette::Active, QPalette::Window) : ColorToQColor(color_, colors);
-    look.font = font();
-    look.percent = Percent();
-    return ComposeGaugePicture(look);
+    const auto resolve = [&](TColor color) { return ColorToQColor(color, colors).rgb(); };
+    const QRgb parent = colors.color(QPalette::Active, QPalette::Window).rgb();
+    const QFont letters = font();
+    const TGaugeBitmap bitmap = ComposeGaugePicture(model_.Look(width(), height(), resolve, parent),
+                                                    [&](const std::string& text) { return QtTextMask(letters, text); });
+    if (bitmap.width == 0)
+        return {};
+    // RGB32 wants its alpha byte at 0xFF.
+    QImage picture(bitmap.width, bitmap.height, QImage::Format_RGB32);
+    for (int y = 0; y < bitmap.height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < bitmap.width; ++x)
+            row[x] = 0xFF000000u | bitmap.At(x, y);
+    }
+    return picture;
 }
 
 void TGauge::Paint()
@@ -156,8 +57,9 @@ void TGauge::paintEvent(QPaintEvent*)
     Paint();
 }
 
-void TGauge::RepaintNow()
+void TGauge::RepaintIf(bool changed)
 {
     // repaint() draws nothing for a hidden gauge or one whose window is not shown.
-    repaint();
+    if (changed)
+        repaint();
 }

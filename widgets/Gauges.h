@@ -1,16 +1,16 @@
 // The progress gauge: an integer value within a range drawn as a percentage, a bar,
 // a pie or a needle, with the whole percentage written over it in inverted colours.
 //
-// A windowless widget: it paints onto its parent's surface. Its setters draw at once
-// (QWidget::repaint), so the gauge shows progress while the main thread stays busy.
-// A gauge created while a TStoredFormReading lives begins Loading: the range checks
-// wait until FinishLoading, so stored properties may arrive in any order.
+// A windowless widget that presents the picture its core (gauge/GaugeModel.h) composes.
+// Its setters draw at once (QWidget::repaint) when the core says the picture changed,
+// so the gauge shows progress while the main thread stays busy. A gauge created while
+// a TStoredFormReading lives begins Loading: the range checks wait until FinishLoading,
+// so stored properties may arrive in any order.
 #pragma once
 
+#include "gauge/GaugeModel.h"
 #include "runtime/Component.h"
-#include "widgets/BltBitmap.h"
 #include "widgets/Colors.h"
-#include "widgets/GaugeTypes.h"
 
 #include <QImage>
 #include <QWidget>
@@ -38,34 +38,34 @@ public:
     // 100 × 100 pixels, range 0..100 at 0, a bordered horizontal bar with its text.
     explicit TGauge(QWidget* parent = nullptr, TComponent* owner = nullptr);
 
-    std::int32_t MinValue() const { return minValue_; }
+    std::int32_t MinValue() const { return model_.MinValue(); }
     // Raises EInvalidOperation when above MaxValue (not while Loading).
     void SetMinValue(std::int32_t value);
-    std::int32_t MaxValue() const { return maxValue_; }
+    std::int32_t MaxValue() const { return model_.MaxValue(); }
     // Raises EInvalidOperation when below MinValue (not while Loading).
     void SetMaxValue(std::int32_t value);
-    std::int32_t Progress() const { return progress_; }
+    std::int32_t Progress() const { return model_.Progress(); }
     // Clamps to the range; draws only when the whole percentage changes.
     void SetProgress(std::int32_t value);
-    TGaugeKind Kind() const { return kind_; }
+    TGaugeKind Kind() const { return model_.Kind(); }
     void SetKind(TGaugeKind value);
-    bool ShowText() const { return showText_; }
+    bool ShowText() const { return model_.ShowText(); }
     void SetShowText(bool value);
-    TBorderStyle BorderStyle() const { return borderStyle_; }
+    TBorderStyle BorderStyle() const { return model_.BorderStyle(); }
     void SetBorderStyle(TBorderStyle value);
-    TColor ForeColor() const { return foreColor_; }
+    TColor ForeColor() const { return model_.ForeColor(); }
     void SetForeColor(TColor value);
-    TColor BackColor() const { return backColor_; }
+    TColor BackColor() const { return model_.BackColor(); }
     void SetBackColor(TColor value);
     // The gauge's own colour, behind pie and dial. While ParentColor is true the
     // parent's window colour is drawn instead; setting Color clears ParentColor.
-    TColor Color() const { return color_; }
+    TColor Color() const { return model_.Color(); }
     void SetColor(TColor value);
-    bool ParentColor() const { return parentColor_; }
+    bool ParentColor() const { return model_.ParentColor(); }
     void SetParentColor(bool value);
 
     // The whole percentage of the range covered, 0..100.
-    std::int32_t Percent() const;
+    std::int32_t Percent() const { return model_.Percent(); }
 
     // The picture Paint copies onto the gauge, composed off-screen.
     QImage Picture() const;
@@ -76,16 +76,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void RepaintNow();
+    // Draws at once when the core says the picture changed.
+    void RepaintIf(bool changed);
 
-    std::int32_t minValue_ = 0;
-    std::int32_t maxValue_ = 100;
-    std::int32_t progress_ = 0;
-    TGaugeKind kind_ = gkHorizontalBar;
-    bool showText_ = true;
-    TBorderStyle borderStyle_ = bsSingle;
-    TColor foreColor_ = clBlack;
-    TColor backColor_ = clWhite;
-    TColor color_ = clWindow;
-    bool parentColor_ = true;
+    TGaugeModel model_{*this};
 };

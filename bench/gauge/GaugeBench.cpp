@@ -1,6 +1,7 @@
-// The gauge's paint cost and how often an upload makes it paint.
+// The gauge's paint cost, its core's composition alone, and how often an upload makes it paint.
 //   bench_gauge [benchmark options]   (runs on the offscreen platform unless QT_QPA_PLATFORM is set)
 #include "GaugeTestSupport.h"
+#include "gauge/GaugePicture.h"
 
 #include <QApplication>
 #include <QTest>
@@ -37,7 +38,7 @@ void BM_PaintOnce(benchmark::State& state)
 }
 BENCHMARK(BM_PaintOnce)->Unit(benchmark::kMicrosecond);
 
-// The off-screen composition alone.
+// The widget's picture: the core's composition, the toolkit's letters, the copy into a QImage.
 void BM_ComposePicture(benchmark::State& state)
 {
     CountingGauge& gauge = *gWindow->gauge;
@@ -46,6 +47,20 @@ void BM_ComposePicture(benchmark::State& state)
         benchmark::DoNotOptimize(gauge.Picture());
 }
 BENCHMARK(BM_ComposePicture)->Unit(benchmark::kMicrosecond);
+
+// The core's composition alone, the window's size, no text: each kind.
+void BM_ComposeCore(benchmark::State& state)
+{
+    TGaugeLook look;
+    look.width = 265;
+    look.height = 20;
+    look.kind = static_cast<TGaugeKind>(state.range(0));
+    look.showText = false;
+    look.percent = 50;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ComposeGaugePicture(look, nullptr));
+}
+BENCHMARK(BM_ComposeCore)->DenseRange(gkHorizontalBar, gkNeedle)->Unit(benchmark::kMicrosecond);
 
 // An upload of 1,030 lines sets Progress to lines / 10 after each line.
 void BM_UploadProgressSteps(benchmark::State& state)

@@ -1,4 +1,4 @@
-#include "widgets/GaugeMath.h"
+#include "gauge/GaugeMath.h"
 
 #include <algorithm>
 #include <cmath>
