@@ -129,9 +129,15 @@ TEST(GaugeForm, DesignerFormSetsEveryPropertyWhileTheGaugeIsLoading)
     EXPECT_THAT([&] { g.SetMaxValue(100); }, Refused("Value must be between 201 and 2147483647"));
 }
 
-TEST(GaugeForm, ANewGaugeIsAHundredPixelsSquare)
+// Letters included: a picture without pixels is null, and drawing the text into a tiny one warns of nothing.
+TEST(GaugeForm, PictureHasTheGaugesSizeFromANewGaugeToNone)
 {
-    EXPECT_EQ(TGauge().Picture().size(), QSize(100, 100));
+    TGauge gauge;
+    EXPECT_EQ(gauge.Picture().size(), QSize(100, 100));
+    for (const QSize size : {QSize(0, 5), QSize(1, 1), QSize(3, 40)}) {
+        gauge.resize(size);
+        EXPECT_EQ(gauge.Picture().size(), size.isEmpty() ? QSize(0, 0) : size);
+    }
 }
 
 // One application; a Qt warning (a painter on an image without pixels, ...) fails the test.
