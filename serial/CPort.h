@@ -55,8 +55,8 @@ private:
 constexpr std::uint32_t CM_COMPORT_EVENT = 0x401;
 
 // The event mask of SetCommMask/WaitCommEvent for a set of events, and back.
-DWORD EventsToMask(TComEvents events);
-TComEvents MaskToEvents(DWORD mask);
+comm::DWORD EventsToMask(TComEvents events);
+TComEvents MaskToEvents(comm::DWORD mask);
 
 class TCustomComPort : public TComponent {
 public:
@@ -86,8 +86,8 @@ public:
     virtual void ApplyBufferSizes();
 
     // The records the applies send, built from the present settings.
-    DCB BuildControlBlock() const;
-    COMMTIMEOUTS BuildTimeouts() const;
+    comm::DCB BuildControlBlock() const;
+    comm::COMMTIMEOUTS BuildTimeouts() const;
 
     // Transfers and line state (serial/ComTransfer.cpp).
     std::int32_t Write(const void* buffer, std::int32_t count);
@@ -117,7 +117,7 @@ public:
     std::intptr_t HandlePortMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 
     // Device access.
-    THandle Handle() const { return handle_.load(std::memory_order_acquire); }
+    comm::THandle Handle() const { return handle_.load(std::memory_order_acquire); }
     TComDevice& Device() const { return device_; }
     // True while the event thread exists.
     bool ThreadCreated() const { return threadCreated_.load(std::memory_order_acquire); }
@@ -219,9 +219,9 @@ private:
 
     // Runs the handling step of each detected event, in the fixed order.
     void ProcessEvents(TComEvents detected);
-    void RunMessageStep(DWORD maskBit);
+    void RunMessageStep(comm::DWORD maskBit);
     // The window the event thread sends its messages to (smWindowSync).
-    HWND EventWindow() const { return window_.load(std::memory_order_acquire); }
+    wnd::HWND EventWindow() const { return window_.load(std::memory_order_acquire); }
 
     void StartEventThread();
     void StopEventThread();
@@ -233,8 +233,8 @@ private:
     TComDevice& device_;
     std::unique_ptr<TComThread> eventThread_;
     std::atomic<bool> threadCreated_{false};
-    std::atomic<THandle> handle_{INVALID_HANDLE_VALUE};
-    std::atomic<HWND> window_{0};
+    std::atomic<comm::THandle> handle_{comm::kInvalidHandle};
+    std::atomic<wnd::HWND> window_{0};
     std::atomic<bool> reportRxCount_{true};
     TComThreadPriority eventThreadPriority_ = cpNormal;
     std::atomic<bool> connected_{false};

@@ -5,6 +5,8 @@
 
 #include "runtime/ErrorHook.h"
 
+using namespace comm;
+
 TCustomComPort::TCustomComPort(TComponent* owner, TComDevice* device)
     : TComponent(owner), device_(device ? *device : SystemComDevice())
 {
@@ -17,7 +19,7 @@ TCustomComPort::TCustomComPort(TComponent* owner, TComDevice* device)
 TCustomComPort::~TCustomComPort()
 {
     // Destroyed before FinishLoading: Connected was only recorded, nothing is open.
-    if (Loading() && Handle() == INVALID_HANDLE_VALUE && !ThreadCreated())
+    if (Loading() && Handle() == kInvalidHandle && !ThreadCreated())
         connected_.store(false, std::memory_order_release);
     try {
         Close();

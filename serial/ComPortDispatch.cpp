@@ -6,20 +6,23 @@
 #include <array>
 #include <utility>
 
+using namespace comm;
+using namespace wnd;
+
 namespace {
 
 // Each event with its mask bit, in the order the steps run.
 constexpr std::array<std::pair<TComEvent, DWORD>, 10> kDispatchOrder = {{
-    {evError, EV_ERR},
-    {evRxChar, EV_RXCHAR},
-    {evTxEmpty, EV_TXEMPTY},
-    {evBreak, EV_BREAK},
-    {evRing, EV_RING},
-    {evCTS, EV_CTS},
-    {evDSR, EV_DSR},
-    {evRxFlag, EV_RXFLAG},
-    {evRLSD, EV_RLSD},
-    {evRx80Full, EV_RX80FULL},
+    {evError, kEvErr},
+    {evRxChar, kEvRxChar},
+    {evTxEmpty, kEvTxEmpty},
+    {evBreak, kEvBreak},
+    {evRing, kEvRing},
+    {evCTS, kEvCts},
+    {evDSR, kEvDsr},
+    {evRxFlag, kEvRxFlag},
+    {evRLSD, kEvRlsd},
+    {evRx80Full, kEvRx80Full},
 }};
 
 } // namespace
@@ -62,7 +65,7 @@ std::intptr_t TCustomComPort::HandlePortMessage(std::uint32_t message, std::uint
                                                 std::intptr_t lParam)
 {
     if (message != CM_COMPORT_EVENT)
-        return DefWindowProc(EventWindow(), message, wParam, lParam);
+        return DefaultProc(EventWindow(), message, wParam, lParam);
     // The event thread goes on at once; the step runs here, on the main thread.
     if (InSendMessage())
         ReplyMessage(0);
@@ -79,16 +82,16 @@ std::intptr_t TCustomComPort::HandlePortMessage(std::uint32_t message, std::uint
 void TCustomComPort::RunMessageStep(DWORD maskBit)
 {
     switch (maskBit) {
-    case EV_RXCHAR: HandleRxChar(); break;
-    case EV_RXFLAG: HandleRxFlag(); break;
-    case EV_TXEMPTY: HandleTxEmpty(); break;
-    case EV_CTS: HandleCTSChange(); break;
-    case EV_DSR: HandleDSRChange(); break;
-    case EV_RLSD: HandleRLSDChange(); break;
-    case EV_BREAK: HandleBreak(); break;
-    case EV_ERR: HandleError(); break;
-    case EV_RING: HandleRing(); break;
-    case EV_RX80FULL: HandleRx80Full(); break;
+    case kEvRxChar: HandleRxChar(); break;
+    case kEvRxFlag: HandleRxFlag(); break;
+    case kEvTxEmpty: HandleTxEmpty(); break;
+    case kEvCts: HandleCTSChange(); break;
+    case kEvDsr: HandleDSRChange(); break;
+    case kEvRlsd: HandleRLSDChange(); break;
+    case kEvBreak: HandleBreak(); break;
+    case kEvErr: HandleError(); break;
+    case kEvRing: HandleRing(); break;
+    case kEvRx80Full: HandleRx80Full(); break;
     default: break;
     }
 }

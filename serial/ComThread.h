@@ -31,10 +31,10 @@ private:
 
     TCustomComPort& comPort_;
     TComDevice& device_;
-    THandle stopEvent_ = 0;
+    comm::THandle stopEvent_ = 0;
     // Used by a pending WaitCommEvent: members, so they outlive any wait left behind.
-    OVERLAPPED overlapped_{};
-    DWORD mask_ = 0;
+    comm::OVERLAPPED overlapped_{};
+    comm::DWORD mask_ = 0;
     bool waitStarted_ = false;  // a wait whose result is not taken yet
     std::atomic<TComEvents> detectedEvents_{};
     TMainThreadCancel cancel_;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+using namespace comm;
+
 namespace {
 
 // Releases a blocking call's record on every way out, exceptions included.
@@ -31,13 +33,13 @@ DWORD ByteCount(std::int32_t count)
 TComLineSignals ModemStatusToSignals(DWORD status)
 {
     TComLineSignals signals;
-    if (status & MS_CTS_ON)
+    if (status & kMsCtsOn)
         signals.Include(lsCTS);
-    if (status & MS_DSR_ON)
+    if (status & kMsDsrOn)
         signals.Include(lsDSR);
-    if (status & MS_RING_ON)
+    if (status & kMsRingOn)
         signals.Include(lsRing);
-    if (status & MS_RLSD_ON)
+    if (status & kMsRlsdOn)
         signals.Include(lsRLSD);
     return signals;
 }
@@ -49,15 +51,15 @@ TComErrors CommErrorsToErrors(DWORD errors, bool parityChecked)
         TComError error;
     };
     static constexpr Pair table[] = {
-        {CE_FRAME, ceFrame},   {CE_OVERRUN, ceOverrun}, {CE_RXOVER, ceRxOver},
-        {CE_TXFULL, ceTxFull}, {CE_BREAK, ceBreak},     {CE_IOE, ceIO},
-        {CE_MODE, ceMode},
+        {kCeFrame, ceFrame},   {kCeOverrun, ceOverrun}, {kCeRxOver, ceRxOver},
+        {kCeTxFull, ceTxFull}, {kCeBreak, ceBreak},     {kCeIoe, ceIO},
+        {kCeMode, ceMode},
     };
     TComErrors result;
     for (const Pair& p : table)
         if (errors & p.bit)
             result.Include(p.error);
-    if (parityChecked && (errors & CE_RXPARITY))
+    if (parityChecked && (errors & kCeRxParity))
         result.Include(ceRxParity);
     return result;
 }
@@ -65,7 +67,7 @@ TComErrors CommErrorsToErrors(DWORD errors, bool parityChecked)
 void TCustomComPort::InitTransfer(TComTransfer*& transfer)
 {
     transfer = new TComTransfer{};
-    transfer->Overlapped.hEvent = device_.CreateEvent(true, true);
+    transfer->Overlapped.hEvent = device_.NewEvent(true, true);
 }
 
 void TCustomComPort::DoneTransfer(TComTransfer*& transfer)
@@ -87,7 +89,7 @@ std::int32_t TCustomComPort::StartWrite(const void* buffer, std::int32_t count,
     DWORD done = 0;
     if (!device_.WriteFile(Handle(), buffer, ByteCount(count), &done, &transfer->Overlapped)) {
         DWORD error = device_.GetLastError();
-        if (error != ERROR_IO_PENDING)
+        if (error != kErrorIoPending)
             throw EComPort(CError_WriteFailed, static_cast<int>(error));
     }
     return static_cast<std::int32_t>(done);
@@ -101,7 +103,7 @@ std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TComTra
     DWORD done = 0;
     if (!device_.ReadFile(Handle(), buffer, ByteCount(count), &done, &transfer->Overlapped)) {
         DWORD error = device_.GetLastError();
-        if (error != ERROR_IO_PENDING)
+        if (error != kErrorIoPending)
             throw EComPort(CError_ReadFailed, static_cast<int>(error));
     }
     return static_cast<std::int32_t>(done);
@@ -112,7 +114,7 @@ std::int32_t TCustomComPort::WaitForTransfer(TComTransfer*& transfer)
     if (!transfer)
         throw EComPort(CError_InvalidAsync);
     DWORD done = 0;
-    bool ok = device_.WaitForSingleObject(transfer->Overlapped.hEvent, INFINITE) == WAIT_OBJECT_0 &&
+    bool ok = device_.WaitForSingleObject(transfer->Overlapped.hEvent, kInfinite) == kWaitObject0 &&
               device_.GetOverlappedResult(Handle(), &transfer->Overlapped, &done, false);
     if (!ok) {
         int code = transfer->Kind == tkWrite ? CError_WriteFailed : CError_ReadFailed;
@@ -163,6 +165,6 @@ TComErrors TCustomComPort::TakeLineErrors()
 
 void TCustomComPort::AbortTransfers()
 {
-    if (!device_.PurgeComm(Handle(), PURGE_TXABORT | PURGE_RXABORT))
+    if (!device_.PurgeComm(Handle(), kPurgeTxAbort | kPurgeRxAbort))
         throw EComPort(CError_PurgeFailed, static_cast<int>(device_.GetLastError()));
 }

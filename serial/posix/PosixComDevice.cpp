@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cerrno>
 
+using namespace comm;
+
 const int TimeoutSystemCode = ETIMEDOUT;
 
 namespace {
@@ -42,12 +44,12 @@ TComDevice& SystemComDevice()
     return device;
 }
 
-THandle PosixComDevice::CreateFile(const std::string& name)
+THandle PosixComDevice::OpenPort(const std::string& name)
 {
     auto port = PosixPort::Open(DevicePathForPort(name), output_);
     if (!port) {
         lastError = static_cast<DWORD>(errno);
-        return INVALID_HANDLE_VALUE;
+        return kInvalidHandle;
     }
     return handles_.Add(std::move(port));
 }
@@ -115,7 +117,7 @@ bool PosixComDevice::Start(THandle device, OVERLAPPED* overlapped, DWORD* done, 
         auto event = std::make_shared<PosixEvent>(true, false);
         MarkPending(&local);
         if (!StartOp(make(port, &local, event), *event, *port) &&
-            WaitForEvents({&event, 1}, INFINITE) != WAIT_OBJECT_0)
+            WaitForEvents({&event, 1}, kInfinite) != kWaitObject0)
             return Failed(static_cast<DWORD>(errno));
         return Result(&local, done);
     }
@@ -124,7 +126,7 @@ bool PosixComDevice::Start(THandle device, OVERLAPPED* overlapped, DWORD* done, 
         return Failed(EINVAL);
     MarkPending(overlapped);
     if (!StartOp(make(port, overlapped, event), *event, *port))
-        return Failed(ERROR_IO_PENDING);
+        return Failed(kErrorIoPending);
     if (Status(overlapped) != 0)
         event->Reset();  // failed at once: nothing to wait for
     return Result(overlapped, done);
@@ -160,7 +162,7 @@ bool PosixComDevice::GetOverlappedResult(THandle, OVERLAPPED* overlapped, DWORD*
             return Failed(EINVAL);
         if (!wait)
             event->Check();
-        else if (WaitForEvents({&event, 1}, INFINITE) != WAIT_OBJECT_0)
+        else if (WaitForEvents({&event, 1}, kInfinite) != kWaitObject0)
             return Failed(static_cast<DWORD>(errno));
     }
     return Result(overlapped, done);
@@ -231,22 +233,22 @@ bool PosixComDevice::PurgeComm(THandle device, DWORD flags)
     auto port = handles_.Find<PosixPort>(device);
     if (!port)
         return Failed(EBADF);
-    if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
+    if (flags & ~(kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear))
         return Failed(EINVAL);
-    if (flags & PURGE_TXABORT)
+    if (flags & kPurgeTxAbort)
         for (auto& op : port->Pending(OpKind::Write))
             op->Abort();
-    if (flags & PURGE_RXABORT)
+    if (flags & kPurgeRxAbort)
         for (auto& op : port->Pending(OpKind::Read))
             op->Abort();
-    if ((flags & PURGE_TXCLEAR) && !port->DropOutput())
+    if ((flags & kPurgeTxClear) && !port->DropOutput())
         return Failed(static_cast<DWORD>(errno));
-    if ((flags & PURGE_RXCLEAR) && !port->DropInput())
+    if ((flags & kPurgeRxClear) && !port->DropInput())
         return Failed(static_cast<DWORD>(errno));
     return true;
 }
 
-THandle PosixComDevice::CreateEvent(bool manualReset, bool initialState)
+THandle PosixComDevice::NewEvent(bool manualReset, bool initialState)
 {
     return handles_.Add(std::make_shared<PosixEvent>(manualReset, initialState));
 }
@@ -274,10 +276,10 @@ DWORD PosixComDevice::WaitForSingleObject(THandle handle, DWORD milliseconds)
     auto event = handles_.Find<PosixEvent>(handle);
     if (!event) {
         lastError = EBADF;
-        return WAIT_FAILED;
+        return kWaitFailed;
     }
     DWORD result = WaitForEvents({&event, 1}, milliseconds);
-    if (result == WAIT_FAILED)
+    if (result == kWaitFailed)
         lastError = static_cast<DWORD>(errno);
     return result;
 }
@@ -287,7 +289,7 @@ DWORD PosixComDevice::WaitForMultipleObjects(DWORD count, const THandle* handles
 {
     if (waitAll || count == 0 || count > MaxWaitObjects || !handles) {
         lastError = EINVAL;
-        return WAIT_FAILED;
+        return kWaitFailed;
     }
     std::vector<std::shared_ptr<PosixEvent>> events;
     events.reserve(count);
@@ -295,12 +297,12 @@ DWORD PosixComDevice::WaitForMultipleObjects(DWORD count, const THandle* handles
         auto event = handles_.Find<PosixEvent>(handles[i]);
         if (!event) {
             lastError = EBADF;
-            return WAIT_FAILED;
+            return kWaitFailed;
         }
         events.push_back(std::move(event));
     }
     DWORD result = WaitForEvents(events, milliseconds);
-    if (result == WAIT_FAILED)
+    if (result == kWaitFailed)
         lastError = static_cast<DWORD>(errno);
     return result;
 }

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+using namespace comm;
+
 const int TimeoutSystemCode = 1460;  // ERROR_TIMEOUT
 
 static_assert(sizeof(COMMTIMEOUTS) == 20 && sizeof(COMSTAT) == 12 && sizeof(OVERLAPPED) == 32);
@@ -32,10 +34,10 @@ TComDevice& SystemComDevice()
     return device;
 }
 
-THandle Win32ComDevice::CreateFile(const std::string& name)
+THandle Win32ComDevice::OpenPort(const std::string& name)
 {
     const THandle h = winapi::OpenPort(name);
-    return h == -1 ? INVALID_HANDLE_VALUE : h;
+    return h == -1 ? kInvalidHandle : h;
 }
 
 bool Win32ComDevice::CloseHandle(THandle handle)
@@ -87,7 +89,7 @@ bool Win32ComDevice::Started(bool ok, THandle device, OVERLAPPED* overlapped, DW
     if (ok || !overlapped)
         return ok;
     KeepLastError error;
-    if (error.Code() == ERROR_IO_PENDING) {
+    if (error.Code() == kErrorIoPending) {
         std::lock_guard lock(mutex_);
         pending_.push_back({device, overlapped, kind, mask, false});
         return false;
@@ -180,17 +182,17 @@ bool Win32ComDevice::GetCommModemStatus(THandle device, DWORD* status)
 // goes to the system.
 bool Win32ComDevice::PurgeComm(THandle device, DWORD flags)
 {
-    if ((flags & PURGE_RXCLEAR) && !winapi::PurgeComm(device, PURGE_RXCLEAR))
+    if ((flags & kPurgeRxClear) && !winapi::PurgeComm(device, kPurgeRxClear))
         return false;
-    if (flags & PURGE_TXABORT)
+    if (flags & kPurgeTxAbort)
         End(device, Kind::Write);
-    if (flags & PURGE_RXABORT)
+    if (flags & kPurgeRxAbort)
         End(device, Kind::Read);
     winapi::SetLastError(0);
     return true;
 }
 
-THandle Win32ComDevice::CreateEvent(bool manualReset, bool initialState)
+THandle Win32ComDevice::NewEvent(bool manualReset, bool initialState)
 {
     return winapi::NewEvent(manualReset, initialState);
 }

@@ -84,7 +84,7 @@ TEST(Window, AFixedDialogCentredOnTheDesktopWithItsLabelsSizedToTheirText)
     EXPECT_FALSE(port.Connected() || port.Loading() || form.Postep->Loading());
     EXPECT_EQ(std::tuple(port.Port(), port.FlowControl().ControlDTR(), port.FlowControl().ControlRTS(),
                          port.SyncMethod(), EventsToMask(port.Events())),
-              std::tuple(std::string("COM1"), dtrDisable, rtsDisable, smNone, DWORD(0x5E7)));
+              std::tuple(std::string("COM1"), dtrDisable, rtsDisable, smNone, std::uint32_t(0x5E7)));
 }
 
 TEST(Window, TheTopLevelBoxAddsAFullStopAfterALastCharacterThatSortsAboveIt)

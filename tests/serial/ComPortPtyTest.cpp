@@ -20,6 +20,8 @@
 #include <unistd.h>
 #include <utility>
 
+using namespace comm;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -531,23 +533,23 @@ TEST(PtyDevice, WaitsThatCannotEndFailAtOnceAndCloseEndsWhatIsPending)
 {
     PtyPair pty;
     TComDevice& device = SystemComDevice();
-    const THandle port = device.CreateFile("\\\\.\\" + pty.Path());
+    const THandle port = device.OpenPort("\\\\.\\" + pty.Path());
     ASSERT_NE(port, THandle{});
     DWORD mask = 0, done = 0;
     OVERLAPPED wait{}, read{};
-    wait.hEvent = device.CreateEvent(true, true);
-    read.hEvent = device.CreateEvent(true, false);
+    wait.hEvent = device.NewEvent(true, true);
+    read.hEvent = device.NewEvent(true, false);
     ASSERT_TRUE(device.SetCommMask(port, 0));
     EXPECT_FALSE(device.WaitCommEvent(port, &mask, &wait));
     EXPECT_EQ(device.GetLastError(), DWORD(EINVAL));
-    EXPECT_EQ(device.WaitForSingleObject(wait.hEvent, 0), DWORD(WAIT_TIMEOUT));  // reset: a loop would block
+    EXPECT_EQ(device.WaitForSingleObject(wait.hEvent, 0), DWORD(kWaitTimeout));  // reset: a loop would block
     // A wait whose event is closed goes with it: the next one starts.
-    ASSERT_TRUE(device.SetCommMask(port, EV_RXCHAR));
+    ASSERT_TRUE(device.SetCommMask(port, kEvRxChar));
     OVERLAPPED dropped{};
-    dropped.hEvent = device.CreateEvent(true, false);
+    dropped.hEvent = device.NewEvent(true, false);
     for (OVERLAPPED* overlapped : {&dropped, &wait}) {
         EXPECT_FALSE(device.WaitCommEvent(port, &mask, overlapped));
-        EXPECT_EQ(device.GetLastError(), DWORD(ERROR_IO_PENDING));
+        EXPECT_EQ(device.GetLastError(), DWORD(kErrorIoPending));
         if (overlapped == &dropped)
             device.CloseHandle(dropped.hEvent);
     }
@@ -555,10 +557,10 @@ TEST(PtyDevice, WaitsThatCannotEndFailAtOnceAndCloseEndsWhatIsPending)
     ASSERT_TRUE(device.SetCommTimeouts(port, forever));
     char byte = 0;
     EXPECT_FALSE(device.ReadFile(port, &byte, 1, &done, &read));
-    EXPECT_EQ(device.GetLastError(), DWORD(ERROR_IO_PENDING));
+    EXPECT_EQ(device.GetLastError(), DWORD(kErrorIoPending));
     EXPECT_TRUE(device.CloseHandle(port));
     for (THandle ended : {read.hEvent, wait.hEvent})
-        EXPECT_EQ(device.WaitForSingleObject(ended, 1000), DWORD(WAIT_OBJECT_0));
+        EXPECT_EQ(device.WaitForSingleObject(ended, 1000), DWORD(kWaitObject0));
     device.CloseHandle(wait.hEvent);
     device.CloseHandle(read.hEvent);
 }
@@ -570,9 +572,9 @@ TEST(PtyDevice, AWaitTakesUpTo64EventsAndAFailedOneSaysWhy)
     TComDevice& device = SystemComDevice();
     std::vector<THandle> events(65);
     for (THandle& event : events)
-        event = device.CreateEvent(true, false);
-    EXPECT_EQ(device.WaitForMultipleObjects(64, events.data(), false, 0), DWORD(WAIT_TIMEOUT));
-    EXPECT_EQ(device.WaitForMultipleObjects(65, events.data(), false, 0), DWORD(WAIT_FAILED));
+        event = device.NewEvent(true, false);
+    EXPECT_EQ(device.WaitForMultipleObjects(64, events.data(), false, 0), DWORD(kWaitTimeout));
+    EXPECT_EQ(device.WaitForMultipleObjects(65, events.data(), false, 0), DWORD(kWaitFailed));
     EXPECT_EQ(device.GetLastError(), DWORD(EINVAL));
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
@@ -586,8 +588,8 @@ TEST(PtyDevice, AWaitTakesUpTo64EventsAndAFailedOneSaysWhy)
     const DWORD multiple = device.WaitForMultipleObjects(2, events.data(), false, 10);
     const DWORD multipleError = device.GetLastError();
     setrlimit(RLIMIT_NOFILE, &limit);
-    EXPECT_EQ(std::make_pair(single, singleError), std::make_pair(DWORD(WAIT_FAILED), DWORD(EMFILE)));
-    EXPECT_EQ(std::make_pair(multiple, multipleError), std::make_pair(DWORD(WAIT_FAILED), DWORD(EMFILE)));
+    EXPECT_EQ(std::make_pair(single, singleError), std::make_pair(DWORD(kWaitFailed), DWORD(EMFILE)));
+    EXPECT_EQ(std::make_pair(multiple, multipleError), std::make_pair(DWORD(kWaitFailed), DWORD(EMFILE)));
     for (THandle event : events)
         device.CloseHandle(event);
 }
@@ -618,8 +620,8 @@ TEST(PtyDevice, AWriteWhoseDeviceClosesAsItBeginsFails)
     PtyPair pty;
     LineClosedMidWrite line;
     PosixComDevice device(line);
-    const THandle port = device.CreateFile(pty.Path());
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    const THandle port = device.OpenPort(pty.Path());
+    ASSERT_NE(port, kInvalidHandle);
     COMMTIMEOUTS timeouts{};
     timeouts.WriteTotalTimeoutConstant = 200;
     ASSERT_TRUE(device.SetCommTimeouts(port, timeouts));

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <sstream>
 
+using namespace comm;
+
 namespace {
 
 TStoredGroups AllGroups() { return {sgBasic, sgFlowControl, sgBuffer, sgTimeouts, sgParity, sgOthers}; }
