@@ -3,7 +3,7 @@
 
 #include "serial/ComDevice.h"
 #include "serial/ComErrors.h"
-#include "serial/ComPersistence.h"
+#include "serial/ComValueForms.h"
 #include "serial/ComSettings.h"
 #include "serial/ComTransfer.h"
 #include "runtime/MainThread.h"

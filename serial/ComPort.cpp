@@ -1,5 +1,6 @@
 // Construction, destruction and the property setters of the port.
 #include "serial/CPort.h"
+#include "serial/ChangedSetting.h"
 
 #include "serial/ComThread.h"
 
@@ -51,22 +52,36 @@ void TCustomComPort::SetConnected(bool value)
         Close();
 }
 
-// A changed control-block setting is stored, then the whole DCB is re-sent.
-#define VORN_DCB_SETTER(Name, Type, field) \
-    void TCustomComPort::Set##Name(Type value) \
-    {                                          \
-        if (field == value)                    \
-            return;                            \
-        field = value;                         \
-        ApplyControlBlock();                   \
-    }
+// A changed control-block setting re-sends the whole DCB.
+void TCustomComPort::SetBaudRate(TBaudRate value)
+{
+    StoreChanged(baudRate_, value, [this] { ApplyControlBlock(); });
+}
 
-VORN_DCB_SETTER(BaudRate, TBaudRate, baudRate_)
-VORN_DCB_SETTER(CustomBaudRate, std::int32_t, customBaudRate_)
-VORN_DCB_SETTER(StopBits, TStopBits, stopBits_)
-VORN_DCB_SETTER(DataBits, TDataBits, dataBits_)
-VORN_DCB_SETTER(DiscardNull, bool, discardNull_)
-VORN_DCB_SETTER(EventChar, std::uint8_t, eventChar_)
+void TCustomComPort::SetCustomBaudRate(std::int32_t value)
+{
+    StoreChanged(customBaudRate_, value, [this] { ApplyControlBlock(); });
+}
+
+void TCustomComPort::SetStopBits(TStopBits value)
+{
+    StoreChanged(stopBits_, value, [this] { ApplyControlBlock(); });
+}
+
+void TCustomComPort::SetDataBits(TDataBits value)
+{
+    StoreChanged(dataBits_, value, [this] { ApplyControlBlock(); });
+}
+
+void TCustomComPort::SetDiscardNull(bool value)
+{
+    StoreChanged(discardNull_, value, [this] { ApplyControlBlock(); });
+}
+
+void TCustomComPort::SetEventChar(std::uint8_t value)
+{
+    StoreChanged(eventChar_, value, [this] { ApplyControlBlock(); });
+}
 
 void TCustomComPort::SetPort(const std::string& value)
 {

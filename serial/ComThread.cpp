@@ -1,18 +1,14 @@
 #include "serial/ComThread.h"
 
+#include "serial/ComPortDispatch.h"
+
 #include "runtime/Format.h"
 #include "runtime/TextLookup.h"
-
-#include <array>
 
 using namespace comm;
 using namespace wnd;
 
 namespace {
-
-// The dispatch order of the handling steps, with each event's message parameter.
-constexpr std::array<TComEvent, 10> kStepOrder = {
-    evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
 
 [[noreturn]] void StartFailed(DWORD error)
 {
@@ -127,11 +123,10 @@ void TComThread::DispatchEvents()
 void TComThread::SendEventMessages()
 {
     const TComEvents detected = DetectedEvents();
-    for (TComEvent event : kStepOrder) {
-        if (!detected.Contains(event))
+    for (const TComEventStep& e : ComEventSteps) {
+        if (!detected.Contains(e.Event))
             continue;
-        Send(comPort_.EventWindow(), CM_COMPORT_EVENT, EventsToMask(TComEvents{event}), 0,
-                    &cancel_);
+        Send(comPort_.EventWindow(), CM_COMPORT_EVENT, e.MaskBit, 0, &cancel_);
         if (cancel_.Cancelled())
             return;
     }

@@ -1,6 +1,6 @@
 // The settings of a port: text forms, the records they build, the flow-control
 // summary, and saving to and loading from registry keys and INI files.
-#include "serial/ComPersistence.h"
+#include "serial/ComValueForms.h"
 #include "runtime/IniFile.h"
 #include "runtime/RegistryKey.h"
 #include "SerialTest.h"
