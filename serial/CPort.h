@@ -130,7 +130,14 @@ public:
     std::int32_t CustomBaudRate() const { return customBaudRate_; }
     void SetCustomBaudRate(std::int32_t value);
     const std::string& Port() const { return port_; }
-    void SetPort(const std::string& value);
+    // <windows.h> makes SetPort a macro for SetPortA or SetPortW, so the setter is
+    // inline: included before this header, the macro's name becomes the setter; included
+    // after, it names one of the two aliases.
+    void SetPort(const std::string& value) { StorePort(value); }
+#if defined(_WIN32) && !defined(SetPort)
+    void SetPortA(const std::string& value) { StorePort(value); }
+    void SetPortW(const std::string& value) { StorePort(value); }
+#endif
     TStopBits StopBits() const { return stopBits_; }
     void SetStopBits(TStopBits value);
     TDataBits DataBits() const { return dataBits_; }
@@ -229,6 +236,7 @@ private:
     void ReportOpened();
     void ReportClosing();
     bool CanApply() const;
+    void StorePort(const std::string& value);
 
     TComDevice& device_;
     std::unique_ptr<TComThread> eventThread_;

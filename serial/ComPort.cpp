@@ -83,7 +83,7 @@ void TCustomComPort::SetEventChar(std::uint8_t value)
     StoreChanged(eventChar_, value, [this] { ApplyControlBlock(); });
 }
 
-void TCustomComPort::SetPort(const std::string& value)
+void TCustomComPort::StorePort(const std::string& value)
 {
     if (port_ == value)
         return;

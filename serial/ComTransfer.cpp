@@ -3,6 +3,7 @@
 #include "serial/CPort.h"
 
 #include <algorithm>
+#include <utility>
 
 using namespace comm;
 
@@ -26,6 +27,34 @@ private:
 DWORD ByteCount(std::int32_t count)
 {
     return static_cast<DWORD>(std::max<std::int32_t>(count, 0));
+}
+
+int FailureCode(TComTransferKind kind) { return kind == tkWrite ? CError_WriteFailed : CError_ReadFailed; }
+
+// Starts a transfer by `start` (the device's WriteFile or ReadFile); a pending one is
+// no failure.
+template <typename Start>
+std::int32_t StartTransfer(TComDevice& device, TComTransfer* transfer, TComTransferKind kind, Start start)
+{
+    if (!transfer)
+        throw EComPort(CError_InvalidAsync);
+    transfer->Kind = kind;
+    DWORD done = 0;
+    if (!start(&done, &transfer->Overlapped)) {
+        const DWORD error = device.GetLastError();
+        if (error != kErrorIoPending)
+            throw EComPort(FailureCode(kind), static_cast<int>(error));
+    }
+    return static_cast<std::int32_t>(done);
+}
+
+// The line errors, cleared, and the queue state.
+std::pair<DWORD, COMSTAT> ClearErrors(TComDevice& device, THandle handle)
+{
+    std::pair<DWORD, COMSTAT> state{};
+    if (!device.ClearCommError(handle, &state.first, &state.second))
+        throw EComPort(CError_ClearComFailed, static_cast<int>(device.GetLastError()));
+    return state;
 }
 
 } // namespace
@@ -83,30 +112,16 @@ void TCustomComPort::DoneTransfer(TComTransfer*& transfer)
 std::int32_t TCustomComPort::StartWrite(const void* buffer, std::int32_t count,
                                         TComTransfer*& transfer)
 {
-    if (!transfer)
-        throw EComPort(CError_InvalidAsync);
-    transfer->Kind = tkWrite;
-    DWORD done = 0;
-    if (!device_.WriteFile(Handle(), buffer, ByteCount(count), &done, &transfer->Overlapped)) {
-        DWORD error = device_.GetLastError();
-        if (error != kErrorIoPending)
-            throw EComPort(CError_WriteFailed, static_cast<int>(error));
-    }
-    return static_cast<std::int32_t>(done);
+    return StartTransfer(device_, transfer, tkWrite, [&](DWORD* done, OVERLAPPED* overlapped) {
+        return device_.WriteFile(Handle(), buffer, ByteCount(count), done, overlapped);
+    });
 }
 
 std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TComTransfer*& transfer)
 {
-    if (!transfer)
-        throw EComPort(CError_InvalidAsync);
-    transfer->Kind = tkRead;
-    DWORD done = 0;
-    if (!device_.ReadFile(Handle(), buffer, ByteCount(count), &done, &transfer->Overlapped)) {
-        DWORD error = device_.GetLastError();
-        if (error != kErrorIoPending)
-            throw EComPort(CError_ReadFailed, static_cast<int>(error));
-    }
-    return static_cast<std::int32_t>(done);
+    return StartTransfer(device_, transfer, tkRead, [&](DWORD* done, OVERLAPPED* overlapped) {
+        return device_.ReadFile(Handle(), buffer, ByteCount(count), done, overlapped);
+    });
 }
 
 std::int32_t TCustomComPort::WaitForTransfer(TComTransfer*& transfer)
@@ -117,8 +132,7 @@ std::int32_t TCustomComPort::WaitForTransfer(TComTransfer*& transfer)
     bool ok = device_.WaitForSingleObject(transfer->Overlapped.hEvent, kInfinite) == kWaitObject0 &&
               device_.GetOverlappedResult(Handle(), &transfer->Overlapped, &done, false);
     if (!ok) {
-        int code = transfer->Kind == tkWrite ? CError_WriteFailed : CError_ReadFailed;
-        throw EComPort(code, static_cast<int>(device_.GetLastError()));
+        throw EComPort(FailureCode(transfer->Kind), static_cast<int>(device_.GetLastError()));
     }
     return static_cast<std::int32_t>(done);
 }
@@ -139,11 +153,7 @@ std::int32_t TCustomComPort::Read(void* buffer, std::int32_t count)
 
 std::int32_t TCustomComPort::ReceivedCount()
 {
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!device_.ClearCommError(Handle(), &errors, &status))
-        throw EComPort(CError_ClearComFailed, static_cast<int>(device_.GetLastError()));
-    return static_cast<std::int32_t>(status.cbInQue);
+    return static_cast<std::int32_t>(ClearErrors(device_, Handle()).second.cbInQue);
 }
 
 TComLineSignals TCustomComPort::LineSignals()
@@ -156,11 +166,7 @@ TComLineSignals TCustomComPort::LineSignals()
 
 TComErrors TCustomComPort::TakeLineErrors()
 {
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!device_.ClearCommError(Handle(), &errors, &status))
-        throw EComPort(CError_ClearComFailed, static_cast<int>(device_.GetLastError()));
-    return CommErrorsToErrors(errors, Parity().Check());
+    return CommErrorsToErrors(ClearErrors(device_, Handle()).first, Parity().Check());
 }
 
 void TCustomComPort::AbortTransfers()

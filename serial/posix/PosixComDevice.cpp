@@ -38,6 +38,13 @@ void MarkPending(OVERLAPPED* overlapped)
 
 } // namespace
 
+template <typename T, typename Use>
+bool PosixComDevice::With(THandle handle, Use use)
+{
+    auto object = handles_.Find<T>(handle);
+    return object ? use(object) : Failed(EBADF);
+}
+
 TComDevice& SystemComDevice()
 {
     static PosixComDevice device;
@@ -70,28 +77,25 @@ DWORD PosixComDevice::GetLastError()
 
 bool PosixComDevice::SetupComm(THandle device, DWORD inQueue, DWORD outQueue)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    port->SetQueues(inQueue, outQueue);
-    return true;
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        port->SetQueues(inQueue, outQueue);
+        return true;
+    });
 }
 
 bool PosixComDevice::SetCommState(THandle device, const DCB& dcb)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    return port->SetState(dcb) || Failed(static_cast<DWORD>(errno));
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        return port->SetState(dcb) || Failed(static_cast<DWORD>(errno));
+    });
 }
 
 bool PosixComDevice::SetCommTimeouts(THandle device, const COMMTIMEOUTS& timeouts)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    port->SetTimeouts(timeouts);
-    return true;
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        port->SetTimeouts(timeouts);
+        return true;
+    });
 }
 
 bool PosixComDevice::Result(OVERLAPPED* overlapped, DWORD* done)
@@ -109,27 +113,26 @@ bool PosixComDevice::Start(THandle device, OVERLAPPED* overlapped, DWORD* done, 
 {
     if (done)
         *done = 0;
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    if (!overlapped) {  // a plain blocking call: the same work, waited for here
-        OVERLAPPED local{};
-        auto event = std::make_shared<PosixEvent>(true, false);
-        MarkPending(&local);
-        if (!StartOp(make(port, &local, event), *event, *port) &&
-            WaitForEvents({&event, 1}, kInfinite) != kWaitObject0)
-            return Failed(static_cast<DWORD>(errno));
-        return Result(&local, done);
-    }
-    auto event = handles_.Find<PosixEvent>(overlapped->hEvent);
-    if (!event)
-        return Failed(EINVAL);
-    MarkPending(overlapped);
-    if (!StartOp(make(port, overlapped, event), *event, *port))
-        return Failed(kErrorIoPending);
-    if (Status(overlapped) != 0)
-        event->Reset();  // failed at once: nothing to wait for
-    return Result(overlapped, done);
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        if (!overlapped) {  // a plain blocking call: the same work, waited for here
+            OVERLAPPED local{};
+            auto event = std::make_shared<PosixEvent>(true, false);
+            MarkPending(&local);
+            if (!StartOp(make(port, &local, event), *event, *port) &&
+                WaitForEvents({&event, 1}, kInfinite) != kWaitObject0)
+                return Failed(static_cast<DWORD>(errno));
+            return Result(&local, done);
+        }
+        auto event = handles_.Find<PosixEvent>(overlapped->hEvent);
+        if (!event)
+            return Failed(EINVAL);
+        MarkPending(overlapped);
+        if (!StartOp(make(port, overlapped, event), *event, *port))
+            return Failed(kErrorIoPending);
+        if (Status(overlapped) != 0)
+            event->Reset();  // failed at once: nothing to wait for
+        return Result(overlapped, done);
+    });
 }
 
 bool PosixComDevice::WriteFile(THandle device, const void* buffer, DWORD count, DWORD* done,
@@ -170,82 +173,77 @@ bool PosixComDevice::GetOverlappedResult(THandle, OVERLAPPED* overlapped, DWORD*
 
 bool PosixComDevice::SetCommMask(THandle device, DWORD mask)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    port->SetMask(mask);
-    for (auto& wait : port->Pending(OpKind::Wait))
-        wait->Abort();  // a pending wait ends with no events
-    return true;
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        port->SetMask(mask);
+        for (auto& wait : port->Pending(OpKind::Wait))
+            wait->Abort();  // a pending wait ends with no events
+        return true;
+    });
 }
 
 bool PosixComDevice::WaitCommEvent(THandle device, DWORD* mask, OVERLAPPED* overlapped)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    if (!mask)
-        return Failed(EFAULT);
-    if (port->HasPending(OpKind::Wait))
-        return Failed(EINVAL);
-    if (port->HungUp() || port->Mask() == 0) {
-        // Fails at once with the event reset, so an event loop that waits regardless
-        // blocks until it is stopped rather than spinning.
-        if (overlapped)
-            if (auto event = handles_.Find<PosixEvent>(overlapped->hEvent))
-                event->Reset();
-        return Failed(port->HungUp() ? EIO : EINVAL);
-    }
-    return Start(device, overlapped, nullptr, [&](auto p, OVERLAPPED* o, auto event) {
-        return MakeWaitOp(std::move(p), o, std::move(event), mask);
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        if (!mask)
+            return Failed(EFAULT);
+        if (port->HasPending(OpKind::Wait))
+            return Failed(EINVAL);
+        if (port->HungUp() || port->Mask() == 0) {
+            // Fails at once with the event reset, so an event loop that waits regardless
+            // blocks until it is stopped rather than spinning.
+            if (overlapped)
+                if (auto event = handles_.Find<PosixEvent>(overlapped->hEvent))
+                    event->Reset();
+            return Failed(port->HungUp() ? EIO : EINVAL);
+        }
+        return Start(device, overlapped, nullptr, [&](auto p, OVERLAPPED* o, auto event) {
+            return MakeWaitOp(std::move(p), o, std::move(event), mask);
+        });
     });
 }
 
 bool PosixComDevice::ClearCommError(THandle device, DWORD* errors, COMSTAT* status)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    DWORD in = 0;
-    DWORD out = 0;
-    if (!port->InQueue(&in) || !port->OutQueue(&out))
-        return Failed(static_cast<DWORD>(errno));
-    DWORD found = port->TakeErrors();
-    if (errors)
-        *errors = found;
-    if (status)
-        *status = COMSTAT{0, in, out};
-    return true;
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        DWORD in = 0;
+        DWORD out = 0;
+        if (!port->InQueue(&in) || !port->OutQueue(&out))
+            return Failed(static_cast<DWORD>(errno));
+        DWORD found = port->TakeErrors();
+        if (errors)
+            *errors = found;
+        if (status)
+            *status = COMSTAT{0, in, out};
+        return true;
+    });
 }
 
 bool PosixComDevice::GetCommModemStatus(THandle device, DWORD* status)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    if (!status)
-        return Failed(EFAULT);
-    return port->ModemStatus(status) || Failed(static_cast<DWORD>(errno));
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        if (!status)
+            return Failed(EFAULT);
+        return port->ModemStatus(status) || Failed(static_cast<DWORD>(errno));
+    });
 }
 
 bool PosixComDevice::PurgeComm(THandle device, DWORD flags)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    if (flags & ~(kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear))
-        return Failed(EINVAL);
-    if (flags & kPurgeTxAbort)
-        for (auto& op : port->Pending(OpKind::Write))
-            op->Abort();
-    if (flags & kPurgeRxAbort)
-        for (auto& op : port->Pending(OpKind::Read))
-            op->Abort();
-    if ((flags & kPurgeTxClear) && !port->DropOutput())
-        return Failed(static_cast<DWORD>(errno));
-    if ((flags & kPurgeRxClear) && !port->DropInput())
-        return Failed(static_cast<DWORD>(errno));
-    return true;
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        if (flags & ~(kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear))
+            return Failed(EINVAL);
+        if (flags & kPurgeTxAbort)
+            for (auto& op : port->Pending(OpKind::Write))
+                op->Abort();
+        if (flags & kPurgeRxAbort)
+            for (auto& op : port->Pending(OpKind::Read))
+                op->Abort();
+        if ((flags & kPurgeTxClear) && !port->DropOutput())
+            return Failed(static_cast<DWORD>(errno));
+        if ((flags & kPurgeRxClear) && !port->DropInput())
+            return Failed(static_cast<DWORD>(errno));
+        return true;
+    });
 }
 
 THandle PosixComDevice::NewEvent(bool manualReset, bool initialState)
@@ -255,33 +253,23 @@ THandle PosixComDevice::NewEvent(bool manualReset, bool initialState)
 
 bool PosixComDevice::SetEvent(THandle handle)
 {
-    auto event = handles_.Find<PosixEvent>(handle);
-    if (!event)
-        return Failed(EBADF);
-    event->Set();
-    return true;
+    return With<PosixEvent>(handle, [&](const std::shared_ptr<PosixEvent>& event) {
+        event->Set();
+        return true;
+    });
 }
 
 bool PosixComDevice::ResetEvent(THandle handle)
 {
-    auto event = handles_.Find<PosixEvent>(handle);
-    if (!event)
-        return Failed(EBADF);
-    event->Reset();
-    return true;
+    return With<PosixEvent>(handle, [&](const std::shared_ptr<PosixEvent>& event) {
+        event->Reset();
+        return true;
+    });
 }
 
 DWORD PosixComDevice::WaitForSingleObject(THandle handle, DWORD milliseconds)
 {
-    auto event = handles_.Find<PosixEvent>(handle);
-    if (!event) {
-        lastError = EBADF;
-        return kWaitFailed;
-    }
-    DWORD result = WaitForEvents({&event, 1}, milliseconds);
-    if (result == kWaitFailed)
-        lastError = static_cast<DWORD>(errno);
-    return result;
+    return WaitForMultipleObjects(1, &handle, false, milliseconds);
 }
 
 DWORD PosixComDevice::WaitForMultipleObjects(DWORD count, const THandle* handles, bool waitAll,

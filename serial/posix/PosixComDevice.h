@@ -42,10 +42,13 @@ public:
     bool SetEvent(comm::THandle event) override;
     bool ResetEvent(comm::THandle event) override;
     comm::DWORD WaitForSingleObject(comm::THandle event, comm::DWORD milliseconds) override;
-    comm::DWORD WaitForMultipleObjects(comm::DWORD count, const comm::THandle* events, bool waitAll,
-                                 comm::DWORD milliseconds) override;
+    comm::DWORD WaitForMultipleObjects(comm::DWORD count, const comm::THandle* events,
+                                       bool waitAll, comm::DWORD milliseconds) override;
 
 private:
+    // `use(object)` for the object of type T that `handle` names; EBADF when none is.
+    template <typename T, typename Use>
+    bool With(comm::THandle handle, Use use);
     // Starts `op` on `overlapped`, or runs it to its end when there is no block.
     template <typename MakeOp>
     bool Start(comm::THandle device, comm::OVERLAPPED* overlapped, comm::DWORD* done, MakeOp make);

@@ -84,10 +84,16 @@ TEST(WindowsHeader, TheDeviceConstantsAreTheSystems)
 
 TEST(WindowsHeader, AClosedPortsHandleIsTheSystemsInvalidHandle)
 {
+    const TComPort port;
+    EXPECT_EQ(reinterpret_cast<HANDLE>(port.Handle()), INVALID_HANDLE_VALUE);
+}
+
+// The system's SetPort macro turns the setter's name into its own on both sides.
+TEST(WindowsHeader, SetPortSetsThePort)
+{
     TComPort port;
     port.SetPort("COM9");
-    EXPECT_FALSE(port.Connected());
-    EXPECT_EQ(reinterpret_cast<HANDLE>(port.Handle()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(port.Port(), "COM9");
 }
 
 } // namespace
