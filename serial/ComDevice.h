@@ -183,5 +183,5 @@ public:
                                          comm::DWORD milliseconds) = 0;
 };
 
-// The real device layer of this platform (serial/posix/ or serial/win32/).
+// The real device layer of this platform (serial/posix/ or serial/win32/ComDevice.cpp).
 TComDevice& SystemComDevice();

@@ -1,6 +1,7 @@
 #include "serial/ComThread.h"
 
 #include "serial/ComPortDispatch.h"
+#include "serial/ThreadPriority.h"
 
 #include "runtime/Format.h"
 #include "runtime/TextLookup.h"

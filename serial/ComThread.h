@@ -41,7 +41,3 @@ private:
     std::atomic<bool> ended_{false};
     std::thread thread_;
 };
-
-// Gives the calling thread the scheduling of a port's event thread; a refusal
-// (no privilege for a higher priority) leaves it unchanged.
-void SetEventThreadPriority(TComThreadPriority priority);

@@ -1,5 +1,4 @@
 #include "serial/posix/PosixComDevice.h"
-#include "serial/ComErrors.h"
 #include "serial/posix/Event.h"
 #include "serial/posix/Operations.h"
 #include "serial/posix/PortName.h"
@@ -10,8 +9,6 @@
 #include <cerrno>
 
 using namespace comm;
-
-const int TimeoutSystemCode = ETIMEDOUT;
 
 namespace {
 
@@ -43,12 +40,6 @@ bool PosixComDevice::With(THandle handle, Use use)
 {
     auto object = handles_.Find<T>(handle);
     return object ? use(object) : Failed(EBADF);
-}
-
-TComDevice& SystemComDevice()
-{
-    static PosixComDevice device;
-    return device;
 }
 
 THandle PosixComDevice::OpenPort(const std::string& name)

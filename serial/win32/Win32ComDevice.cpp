@@ -1,13 +1,10 @@
 #include "serial/win32/Win32ComDevice.h"
 
-#include "serial/ComErrors.h"
 #include "serial/win32/WinApi.h"
 
 #include <algorithm>
 
 using namespace comm;
-
-const int TimeoutSystemCode = 1460;  // ERROR_TIMEOUT
 
 static_assert(sizeof(COMMTIMEOUTS) == 20 && sizeof(COMSTAT) == 12 && sizeof(OVERLAPPED) == 32);
 
@@ -27,12 +24,6 @@ private:
 };
 
 } // namespace
-
-TComDevice& SystemComDevice()
-{
-    static Win32ComDevice device;
-    return device;
-}
 
 THandle Win32ComDevice::OpenPort(const std::string& name)
 {
