@@ -1,12 +1,22 @@
 // Construction, destruction and the property setters of the port.
 #include "serial/CPort.h"
-#include "serial/ChangedSetting.h"
 
 #include "serial/ComThread.h"
 
 #include "runtime/ErrorHook.h"
 
 using namespace comm;
+
+namespace {
+
+// A changed control-block setting re-sends the whole DCB.
+template <typename T>
+void StoreControl(TCustomComPort& port, T& field, const T& value)
+{
+    StoreChanged(field, value, [&port] { port.ApplyControlBlock(); });
+}
+
+} // namespace
 
 TCustomComPort::TCustomComPort(TComponent* owner, TComDevice* device)
     : TComponent(owner), device_(device ? *device : SystemComDevice())
@@ -52,36 +62,12 @@ void TCustomComPort::SetConnected(bool value)
         Close();
 }
 
-// A changed control-block setting re-sends the whole DCB.
-void TCustomComPort::SetBaudRate(TBaudRate value)
-{
-    StoreChanged(baudRate_, value, [this] { ApplyControlBlock(); });
-}
-
-void TCustomComPort::SetCustomBaudRate(std::int32_t value)
-{
-    StoreChanged(customBaudRate_, value, [this] { ApplyControlBlock(); });
-}
-
-void TCustomComPort::SetStopBits(TStopBits value)
-{
-    StoreChanged(stopBits_, value, [this] { ApplyControlBlock(); });
-}
-
-void TCustomComPort::SetDataBits(TDataBits value)
-{
-    StoreChanged(dataBits_, value, [this] { ApplyControlBlock(); });
-}
-
-void TCustomComPort::SetDiscardNull(bool value)
-{
-    StoreChanged(discardNull_, value, [this] { ApplyControlBlock(); });
-}
-
-void TCustomComPort::SetEventChar(std::uint8_t value)
-{
-    StoreChanged(eventChar_, value, [this] { ApplyControlBlock(); });
-}
+void TCustomComPort::SetBaudRate(TBaudRate value) { StoreControl(*this, baudRate_, value); }
+void TCustomComPort::SetCustomBaudRate(std::int32_t value) { StoreControl(*this, customBaudRate_, value); }
+void TCustomComPort::SetStopBits(TStopBits value) { StoreControl(*this, stopBits_, value); }
+void TCustomComPort::SetDataBits(TDataBits value) { StoreControl(*this, dataBits_, value); }
+void TCustomComPort::SetDiscardNull(bool value) { StoreControl(*this, discardNull_, value); }
+void TCustomComPort::SetEventChar(std::uint8_t value) { StoreControl(*this, eventChar_, value); }
 
 void TCustomComPort::StorePort(const std::string& value)
 {

@@ -1,7 +1,6 @@
 #include "serial/ComSettings.h"
 
 #include "serial/CPort.h"
-#include "serial/ChangedSetting.h"
 #include "serial/TextTable.h"
 
 #include <array>
@@ -53,30 +52,11 @@ void TComTimeouts::Assign(const TPersistent& source)
     writeTotalConstant_ = other->writeTotalConstant_;
 }
 
-void TComTimeouts::SetReadInterval(std::int32_t value)
-{
-    StoreChanged(readInterval_, value, [this] { Changed(); });
-}
-
-void TComTimeouts::SetReadTotalMultiplier(std::int32_t value)
-{
-    StoreChanged(readTotalMultiplier_, value, [this] { Changed(); });
-}
-
-void TComTimeouts::SetReadTotalConstant(std::int32_t value)
-{
-    StoreChanged(readTotalConstant_, value, [this] { Changed(); });
-}
-
-void TComTimeouts::SetWriteTotalMultiplier(std::int32_t value)
-{
-    StoreChanged(writeTotalMultiplier_, value, [this] { Changed(); });
-}
-
-void TComTimeouts::SetWriteTotalConstant(std::int32_t value)
-{
-    StoreChanged(writeTotalConstant_, value, [this] { Changed(); });
-}
+void TComTimeouts::SetReadInterval(std::int32_t value) { Store(readInterval_, value); }
+void TComTimeouts::SetReadTotalMultiplier(std::int32_t value) { Store(readTotalMultiplier_, value); }
+void TComTimeouts::SetReadTotalConstant(std::int32_t value) { Store(readTotalConstant_, value); }
+void TComTimeouts::SetWriteTotalMultiplier(std::int32_t value) { Store(writeTotalMultiplier_, value); }
+void TComTimeouts::SetWriteTotalConstant(std::int32_t value) { Store(writeTotalConstant_, value); }
 
 // --- TComFlowControl
 
@@ -134,55 +114,16 @@ void TComFlowControl::SetFlowControl(TFlowControl value)
     Changed();
 }
 
-void TComFlowControl::SetOutCTSFlow(bool value)
-{
-    StoreChanged(outCTSFlow_, value, [this] { Changed(); });
-}
-
-void TComFlowControl::SetOutDSRFlow(bool value)
-{
-    StoreChanged(outDSRFlow_, value, [this] { Changed(); });
-}
-
-void TComFlowControl::SetControlDTR(TDTRFlowControl value)
-{
-    StoreChanged(controlDTR_, value, [this] { Changed(); });
-}
-
-void TComFlowControl::SetControlRTS(TRTSFlowControl value)
-{
-    StoreChanged(controlRTS_, value, [this] { Changed(); });
-}
-
-void TComFlowControl::SetXonXoffOut(bool value)
-{
-    StoreChanged(xonXoffOut_, value, [this] { Changed(); });
-}
-
-void TComFlowControl::SetXonXoffIn(bool value)
-{
-    StoreChanged(xonXoffIn_, value, [this] { Changed(); });
-}
-
-void TComFlowControl::SetDSRSensitivity(bool value)
-{
-    StoreChanged(dsrSensitivity_, value, [this] { Changed(); });
-}
-
-void TComFlowControl::SetTxContinueOnXoff(bool value)
-{
-    StoreChanged(txContinueOnXoff_, value, [this] { Changed(); });
-}
-
-void TComFlowControl::SetXonChar(std::uint8_t value)
-{
-    StoreChanged(xonChar_, value, [this] { Changed(); });
-}
-
-void TComFlowControl::SetXoffChar(std::uint8_t value)
-{
-    StoreChanged(xoffChar_, value, [this] { Changed(); });
-}
+void TComFlowControl::SetOutCTSFlow(bool value) { Store(outCTSFlow_, value); }
+void TComFlowControl::SetOutDSRFlow(bool value) { Store(outDSRFlow_, value); }
+void TComFlowControl::SetControlDTR(TDTRFlowControl value) { Store(controlDTR_, value); }
+void TComFlowControl::SetControlRTS(TRTSFlowControl value) { Store(controlRTS_, value); }
+void TComFlowControl::SetXonXoffOut(bool value) { Store(xonXoffOut_, value); }
+void TComFlowControl::SetXonXoffIn(bool value) { Store(xonXoffIn_, value); }
+void TComFlowControl::SetDSRSensitivity(bool value) { Store(dsrSensitivity_, value); }
+void TComFlowControl::SetTxContinueOnXoff(bool value) { Store(txContinueOnXoff_, value); }
+void TComFlowControl::SetXonChar(std::uint8_t value) { Store(xonChar_, value); }
+void TComFlowControl::SetXoffChar(std::uint8_t value) { Store(xoffChar_, value); }
 
 // --- TComParity
 
@@ -203,25 +144,10 @@ void TComParity::Assign(const TPersistent& source)
     replaceChar_.store(other->ReplaceChar(), std::memory_order_relaxed);
 }
 
-void TComParity::SetBits(TParityBits value)
-{
-    StoreChanged(bits_, value, [this] { Changed(); });
-}
-
-void TComParity::SetCheck(bool value)
-{
-    StoreChanged(check_, value, [this] { Changed(); });
-}
-
-void TComParity::SetReplace(bool value)
-{
-    StoreChanged(replace_, value, [this] { Changed(); });
-}
-
-void TComParity::SetReplaceChar(std::uint8_t value)
-{
-    StoreChanged(replaceChar_, value, [this] { Changed(); });
-}
+void TComParity::SetBits(TParityBits value) { Store(bits_, value); }
+void TComParity::SetCheck(bool value) { Store(check_, value); }
+void TComParity::SetReplace(bool value) { Store(replace_, value); }
+void TComParity::SetReplaceChar(std::uint8_t value) { Store(replaceChar_, value); }
 
 // --- TComBuffer
 
