@@ -154,8 +154,14 @@ TEST(ComSettings, FlowControlSummaryFollowsItsFourFields)
     EXPECT_EQ(std::make_pair(flow.ControlDTR(), flow.OutDSRFlow()), std::make_pair(dtrEnable, true));
     const std::function<void()> mixed[] = {
         [&] { flow.SetXonXoffIn(true); },  // one direction only
-        [&] { flow.SetFlowControl(fcHardware), flow.SetXonXoffOut(true); },
-        [&] { flow.SetFlowControl(fcHardware), flow.SetControlRTS(rtsToggle); }};
+        [&] {
+            flow.SetFlowControl(fcHardware);
+            flow.SetXonXoffOut(true);
+        },
+        [&] {
+            flow.SetFlowControl(fcHardware);
+            flow.SetControlRTS(rtsToggle);
+        }};
     for (const auto& mix : mixed) {
         mix();
         EXPECT_EQ(flow.FlowControl(), fcCustom);
@@ -168,7 +174,8 @@ TEST(ComSettings, QueueSizesAreRoundedDownToEvenAndWholeObjectsCopiedWithoutThei
 {
     TComBuffer buffer;
     for (auto [set, kept] : {std::pair{1025, 1024}, {1024, 1024}, {-3, -3}, {1, 0}, {0, 0}, {7, 6}}) {
-        buffer.SetInputSize(set), buffer.SetOutputSize(set);
+        buffer.SetInputSize(set);
+        buffer.SetOutputSize(set);
         EXPECT_EQ(std::make_pair(buffer.InputSize(), buffer.OutputSize()), std::make_pair(kept, kept)) << set;
     }
     TComPort source, target, plain;

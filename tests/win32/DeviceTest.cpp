@@ -156,8 +156,10 @@ TEST_F(WinPortTest, WhereWineDiffersFromWindows)
         then();
         const winapi::U32 waited = winapi::WaitForMultipleObjects(1, &o.hEvent, false, DWORD(within.count()));
         const winapi::U32 error = winapi::GetOverlappedResult(h, &o, &done, false) ? 0 : winapi::LastError();
-        if (waited == kWaitTimeout)
-            winapi::CancelIoEx(h, &o), winapi::GetOverlappedResult(h, &o, &done, true);
+        if (waited == kWaitTimeout) {
+            winapi::CancelIoEx(h, &o);
+            winapi::GetOverlappedResult(h, &o, &done, true);
+        }
         return waited == kWaitTimeout ? kWaitTimeout : error;
     };
     const auto maskEndsWait = [&]() -> winapi::U32 {

@@ -1,6 +1,7 @@
 // Work handed to the main thread: synchronous hand-overs and messages to hidden
 // windows, with the waits that keep two threads from blocking each other.
-#include "SerialTest.h"
+#include "EventLog.h"
+#include <gtest/gtest.h>
 #include <atomic>
 #include <future>
 #include <thread>
