@@ -1,4 +1,5 @@
-// The three kinds of pending operation, started by PosixComDevice.
+// The three kinds of pending operation, started by PosixComDevice; each is made in the
+// source of its name (WriteOp.cpp, ReadOp.cpp, WaitOp.cpp).
 #pragma once
 
 #include "serial/posix/PendingOp.h"
