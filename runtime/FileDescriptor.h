@@ -10,13 +10,20 @@ public:
 
     explicit TFd(TNative fd = -1) : fd_(fd) {}
     ~TFd() { Reset(); }
+    TFd(TFd&& other) noexcept : fd_(other.Release()) {}
+    TFd& operator=(TFd&& other) noexcept
+    {
+        if (this != &other)
+            Reset(other.Release());
+        return *this;
+    }
     TFd(const TFd&) = delete;
     TFd& operator=(const TFd&) = delete;
 
     TNative Get() const { return fd_; }
     bool IsOpen() const { return fd_ >= 0; }
     TNative Release() { TNative fd = fd_; fd_ = -1; return fd; }
-    // Closes the file held, if any, and holds `fd` instead.
+    // Closes the file held, if any, and holds `fd` instead (posix/ and win32/FileDescriptor.cpp).
     void Reset(TNative fd = -1);
 
 private:

@@ -10,6 +10,9 @@
 #include <mutex>
 #include <thread>
 
+using wnd::HWND;
+using wnd::TWindowProc;
+
 namespace {
 
 // One piece of work for the main thread: a hand-over or a sent message. Its state
@@ -238,6 +241,8 @@ bool RunOnMainThread(const std::function<void()>& call, TMainThreadCancel* cance
     return true;
 }
 
+namespace wnd {
+
 HWND AllocateHWnd(TWindowProc proc)
 {
     std::lock_guard lock(gMutex);
@@ -260,7 +265,7 @@ void DeallocateHWnd(HWND window)
     gReplies.notify_all();
 }
 
-std::intptr_t SendMessage(HWND window, std::uint32_t message, std::uintptr_t wParam,
+std::intptr_t Send(HWND window, std::uint32_t message, std::uintptr_t wParam,
                           std::intptr_t lParam, TMainThreadCancel* cancel)
 {
     if (IsMainThread()) {
@@ -305,4 +310,6 @@ bool ReplyMessage(std::intptr_t result)
     return true;
 }
 
-std::intptr_t DefWindowProc(HWND, std::uint32_t, std::uintptr_t, std::intptr_t) { return 0; }
+std::intptr_t DefaultProc(HWND, std::uint32_t, std::uintptr_t, std::intptr_t) { return 0; }
+
+} // namespace wnd

@@ -2,7 +2,7 @@
 //
 // Two kinds: a synchronous hand-over (RunOnMainThread: the caller waits until the
 // main thread has run the call) and messages sent to a hidden window of the main
-// thread (SendMessage: the sender waits until the window procedure replies, which
+// thread (wnd::Send: the sender waits until the window procedure replies, which
 // it may do on entry with ReplyMessage).
 //
 // The main thread runs the waiting work in ProcessMainThreadWork. A GUI wires it
@@ -56,10 +56,14 @@ private:
 bool RunOnMainThread(const std::function<void()>& call, TMainThreadCancel* cancel = nullptr);
 
 // --- hidden windows -----------------------------------------------------------------
+namespace wnd {
+
+// The names are the system's where <windows.h> has them as functions or types; its
+// macros (SendMessage, DefWindowProc, WM_USER) are not spelt here.
 using HWND = std::uintptr_t;
 using TWindowProc = std::function<std::intptr_t(std::uint32_t message, std::uintptr_t wParam,
                                                 std::intptr_t lParam)>;
-constexpr std::uint32_t WM_USER = 0x400;
+constexpr std::uint32_t kWmUser = 0x400;
 
 // A window of the main thread that receives messages through `proc`; 0 on failure.
 HWND AllocateHWnd(TWindowProc proc);
@@ -69,7 +73,7 @@ void DeallocateHWnd(HWND window);
 // Sends a message and waits for its result: on the main thread the procedure runs at
 // once; from another thread the message waits for the main thread. A window that
 // does not exist (any more) answers 0. `cancel` as for RunOnMainThread (result 0).
-std::intptr_t SendMessage(HWND window, std::uint32_t message, std::uintptr_t wParam,
+std::intptr_t Send(HWND window, std::uint32_t message, std::uintptr_t wParam,
                           std::intptr_t lParam, TMainThreadCancel* cancel = nullptr);
 // In a window procedure: true when the message came from another thread.
 bool InSendMessage();
@@ -77,5 +81,7 @@ bool InSendMessage();
 // sender waiting (not in a sent message, or already replied).
 bool ReplyMessage(std::intptr_t result);
 // The default handling of a message: nothing, result 0.
-std::intptr_t DefWindowProc(HWND window, std::uint32_t message, std::uintptr_t wParam,
+std::intptr_t DefaultProc(HWND window, std::uint32_t message, std::uintptr_t wParam,
                             std::intptr_t lParam);
+
+} // namespace wnd

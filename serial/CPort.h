@@ -3,7 +3,7 @@
 
 #include "serial/ComDevice.h"
 #include "serial/ComErrors.h"
-#include "serial/ComPersistence.h"
+#include "serial/ComValueForms.h"
 #include "serial/ComSettings.h"
 #include "serial/ComTransfer.h"
 #include "runtime/MainThread.h"
@@ -54,23 +54,29 @@ private:
 // Windows message number of a line event sent to the hidden window.
 constexpr std::uint32_t CM_COMPORT_EVENT = 0x401;
 
-// The event mask of SetCommMask/WaitCommEvent for a set of events, and back.
-DWORD EventsToMask(TComEvents events);
-TComEvents MaskToEvents(DWORD mask);
+// The event mask of SetCommMask/WaitCommEvent for a set of events, and back
+// (serial/ComPortDispatch.cpp).
+comm::DWORD EventsToMask(TComEvents events);
+TComEvents MaskToEvents(comm::DWORD mask);
 
+// Its members are defined by group: construction and properties in ComPort.cpp,
+// persistence in ComPortPersistence.cpp, lifecycle and re-applications in
+// ComPortLifecycle.cpp, the records in ComPortRecords.cpp, transfers and line state in
+// ComTransfer.cpp, handling steps and hooks in ComPortEvents.cpp, the dispatch and the
+// message handler in ComPortDispatch.cpp (all in serial/).
 class TCustomComPort : public TComponent {
 public:
     // `device` nullptr means SystemComDevice(); the device must outlive the port.
     explicit TCustomComPort(TComponent* owner = nullptr, TComDevice* device = nullptr);
     ~TCustomComPort() override;
 
-    // Settings persistence.
+    // Settings persistence (ComPortPersistence.cpp).
     virtual void SaveToRegistryKey(TRegistry& registry);
     virtual void SaveToIniSection(TIniFile& ini);
     virtual void LoadFromRegistryKey(TRegistry& registry);
     virtual void LoadFromIniSection(TIniFile& ini);
 
-    // Connection lifecycle.
+    // Connection lifecycle (ComPortLifecycle.cpp).
     void Open();
     void Close();
     virtual void OpenDevice();
@@ -80,16 +86,16 @@ public:
     // application's error handler.
     void FinishLoading() override;
 
-    // Re-applications: each does nothing while closed or Loading.
+    // Re-applications: each does nothing while closed or Loading (ComPortLifecycle.cpp).
     virtual void ApplyControlBlock();
     virtual void ApplyTimeoutSettings();
     virtual void ApplyBufferSizes();
 
-    // The records the applies send, built from the present settings.
-    DCB BuildControlBlock() const;
-    COMMTIMEOUTS BuildTimeouts() const;
+    // The records the applies send, built from the present settings (ComPortRecords.cpp).
+    comm::DCB BuildControlBlock() const;
+    comm::COMMTIMEOUTS BuildTimeouts() const;
 
-    // Transfers and line state (serial/ComTransfer.cpp).
+    // Transfers and line state (ComTransfer.cpp).
     std::int32_t Write(const void* buffer, std::int32_t count);
     std::int32_t Read(void* buffer, std::int32_t count);
     std::int32_t StartWrite(const void* buffer, std::int32_t count, TComTransfer*& transfer);
@@ -102,7 +108,7 @@ public:
     TComErrors TakeLineErrors();
     void AbortTransfers();
 
-    // Event handling steps, run by the dispatch for each detected event.
+    // Event handling steps, run by the dispatch for each detected event (ComPortEvents.cpp).
     void HandleError();
     void HandleRxChar();
     void HandleTxEmpty();
@@ -113,16 +119,16 @@ public:
     void HandleRxFlag();
     void HandleRLSDChange();
     void HandleRx80Full();
-    // The message handler of the hidden window (smWindowSync).
+    // The message handler of the hidden window (smWindowSync; ComPortDispatch.cpp).
     std::intptr_t HandlePortMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 
     // Device access.
-    THandle Handle() const { return handle_.load(std::memory_order_acquire); }
+    comm::THandle Handle() const { return handle_.load(std::memory_order_acquire); }
     TComDevice& Device() const { return device_; }
     // True while the event thread exists.
     bool ThreadCreated() const { return threadCreated_.load(std::memory_order_acquire); }
 
-    // Properties.
+    // Properties (ComPort.cpp).
     bool Connected() const { return connected_.load(std::memory_order_acquire); }
     void SetConnected(bool value);
     TBaudRate BaudRate() const { return baudRate_; }
@@ -130,7 +136,14 @@ public:
     std::int32_t CustomBaudRate() const { return customBaudRate_; }
     void SetCustomBaudRate(std::int32_t value);
     const std::string& Port() const { return port_; }
-    void SetPort(const std::string& value);
+    // <windows.h> makes SetPort a macro for SetPortA or SetPortW, so the setter is
+    // inline: included before this header, the macro's name becomes the setter; included
+    // after, it names one of the two aliases.
+    void SetPort(const std::string& value) { StorePort(value); }
+#if defined(_WIN32) && !defined(SetPort)
+    void SetPortA(const std::string& value) { StorePort(value); }
+    void SetPortW(const std::string& value) { StorePort(value); }
+#endif
     TStopBits StopBits() const { return stopBits_; }
     void SetStopBits(TStopBits value);
     TDataBits DataBits() const { return dataBits_; }
@@ -197,7 +210,7 @@ public:
     void SetOnRx80Full(TNotifyEvent h) { onRx80Full_.Set(std::move(h)); }
 
 protected:
-    // Hooks through which every handler property is called.
+    // Hooks through which every handler property is called (ComPortEvents.cpp).
     virtual void NotifyAfterClose();
     virtual void NotifyAfterOpen();
     virtual void NotifyBeforeClose();
@@ -217,24 +230,27 @@ protected:
 private:
     friend class TComThread;
 
-    // Runs the handling step of each detected event, in the fixed order.
+    // Runs the handling step of each detected event, in the fixed order (ComPortDispatch.cpp).
     void ProcessEvents(TComEvents detected);
-    void RunMessageStep(DWORD maskBit);
+    void RunMessageStep(comm::DWORD maskBit);
     // The window the event thread sends its messages to (smWindowSync).
-    HWND EventWindow() const { return window_.load(std::memory_order_acquire); }
+    wnd::HWND EventWindow() const { return window_.load(std::memory_order_acquire); }
 
+    // ComPortLifecycle.cpp
     void StartEventThread();
     void StopEventThread();
     void ReleaseEventWindow();
     void ReportOpened();
     void ReportClosing();
     bool CanApply() const;
+    // ComPort.cpp
+    void StorePort(const std::string& value);
 
     TComDevice& device_;
     std::unique_ptr<TComThread> eventThread_;
     std::atomic<bool> threadCreated_{false};
-    std::atomic<THandle> handle_{INVALID_HANDLE_VALUE};
-    std::atomic<HWND> window_{0};
+    std::atomic<comm::THandle> handle_{comm::kInvalidHandle};
+    std::atomic<wnd::HWND> window_{0};
     std::atomic<bool> reportRxCount_{true};
     TComThreadPriority eventThreadPriority_ = cpNormal;
     std::atomic<bool> connected_{false};

@@ -7,19 +7,19 @@
 // a scripted fake for failures a real device cannot produce.
 //
 // Contract of every implementation:
-// - A failing call returns false (or INVALID_HANDLE_VALUE / 0 for the creators) and
+// - A failing call returns false (or kInvalidHandle / 0 for the creators) and
 //   leaves the reason in GetLastError() of the calling thread.
 // - Overlapped transfers: WriteFile/ReadFile/WaitCommEvent either complete at once
 //   (true; the event is set; *done holds the count) or return false with
-//   GetLastError() == ERROR_IO_PENDING. A pending operation completes when a
+//   GetLastError() == kErrorIoPending. A pending operation completes when a
 //   WaitForSingleObject/WaitForMultipleObjects on its event returns that event;
 //   GetOverlappedResult then gives its result. An implementation may do the
 //   device work of a pending operation inside that wait.
 // - A write completes only when its bytes have left the software output queue, or
 //   when its total time-out (WriteTotalTimeoutMultiplier x count +
 //   WriteTotalTimeoutConstant) runs out; then with the count taken, the rest dropped.
-// - PurgeComm(PURGE_TXABORT | PURGE_RXABORT) completes every pending transfer at
-//   once, from any thread, with the counts done so far. PURGE_TXCLEAR never
+// - PurgeComm(kPurgeTxAbort | kPurgeRxAbort) completes every pending transfer at once,
+//   from any thread, with the counts done so far. kPurgeTxClear never
 //   discards bytes of a write that has completed.
 // - Events are manual-reset; a wait reports the lowest index of the set events.
 #pragma once
@@ -27,59 +27,63 @@
 #include <cstdint>
 #include <string>
 
+// The names live in `comm` and the constants are spelt kLikeThis, not as the system's
+// macros, so that a source file may include <windows.h> beside this header, in either order.
+namespace comm {
+
 using DWORD = std::uint32_t;
 using WORD = std::uint16_t;
 using BYTE = std::uint8_t;
 using THandle = std::intptr_t;
 
-constexpr THandle INVALID_HANDLE_VALUE = -1;
+constexpr THandle kInvalidHandle = -1;
 
-constexpr DWORD ERROR_IO_PENDING = 997;
-constexpr DWORD INFINITE = 0xFFFFFFFF;
-constexpr DWORD WAIT_OBJECT_0 = 0;
-constexpr DWORD WAIT_TIMEOUT = 258;
-constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+constexpr DWORD kErrorIoPending = 997;
+constexpr DWORD kInfinite = 0xFFFFFFFF;
+constexpr DWORD kWaitObject0 = 0;
+constexpr DWORD kWaitTimeout = 258;
+constexpr DWORD kWaitFailed = 0xFFFFFFFF;
 
 // PurgeComm flags
-constexpr DWORD PURGE_TXABORT = 0x1;
-constexpr DWORD PURGE_RXABORT = 0x2;
-constexpr DWORD PURGE_TXCLEAR = 0x4;
-constexpr DWORD PURGE_RXCLEAR = 0x8;
+constexpr DWORD kPurgeTxAbort = 0x1;
+constexpr DWORD kPurgeRxAbort = 0x2;
+constexpr DWORD kPurgeTxClear = 0x4;
+constexpr DWORD kPurgeRxClear = 0x8;
 
 // SetCommMask / WaitCommEvent bits
-constexpr DWORD EV_RXCHAR = 0x1;
-constexpr DWORD EV_RXFLAG = 0x2;
-constexpr DWORD EV_TXEMPTY = 0x4;
-constexpr DWORD EV_CTS = 0x8;
-constexpr DWORD EV_DSR = 0x10;
-constexpr DWORD EV_RLSD = 0x20;
-constexpr DWORD EV_BREAK = 0x40;
-constexpr DWORD EV_ERR = 0x80;
-constexpr DWORD EV_RING = 0x100;
-constexpr DWORD EV_RX80FULL = 0x400;
+constexpr DWORD kEvRxChar = 0x1;
+constexpr DWORD kEvRxFlag = 0x2;
+constexpr DWORD kEvTxEmpty = 0x4;
+constexpr DWORD kEvCts = 0x8;
+constexpr DWORD kEvDsr = 0x10;
+constexpr DWORD kEvRlsd = 0x20;
+constexpr DWORD kEvBreak = 0x40;
+constexpr DWORD kEvErr = 0x80;
+constexpr DWORD kEvRing = 0x100;
+constexpr DWORD kEvRx80Full = 0x400;
 
 // GetCommModemStatus bits
-constexpr DWORD MS_CTS_ON = 0x10;
-constexpr DWORD MS_DSR_ON = 0x20;
-constexpr DWORD MS_RING_ON = 0x40;
-constexpr DWORD MS_RLSD_ON = 0x80;
+constexpr DWORD kMsCtsOn = 0x10;
+constexpr DWORD kMsDsrOn = 0x20;
+constexpr DWORD kMsRingOn = 0x40;
+constexpr DWORD kMsRlsdOn = 0x80;
 
 // ClearCommError bits
-constexpr DWORD CE_RXOVER = 0x1;
-constexpr DWORD CE_OVERRUN = 0x2;
-constexpr DWORD CE_RXPARITY = 0x4;
-constexpr DWORD CE_FRAME = 0x8;
-constexpr DWORD CE_BREAK = 0x10;
-constexpr DWORD CE_TXFULL = 0x100;
-constexpr DWORD CE_IOE = 0x400;
-constexpr DWORD CE_MODE = 0x8000;
+constexpr DWORD kCeRxOver = 0x1;
+constexpr DWORD kCeOverrun = 0x2;
+constexpr DWORD kCeRxParity = 0x4;
+constexpr DWORD kCeFrame = 0x8;
+constexpr DWORD kCeBreak = 0x10;
+constexpr DWORD kCeTxFull = 0x100;
+constexpr DWORD kCeIoe = 0x400;
+constexpr DWORD kCeMode = 0x8000;
 
 // DCB field values
-constexpr DWORD DTR_CONTROL_DISABLE = 0, DTR_CONTROL_ENABLE = 1, DTR_CONTROL_HANDSHAKE = 2;
-constexpr DWORD RTS_CONTROL_DISABLE = 0, RTS_CONTROL_ENABLE = 1, RTS_CONTROL_HANDSHAKE = 2,
-                RTS_CONTROL_TOGGLE = 3;
-constexpr BYTE NOPARITY = 0, ODDPARITY = 1, EVENPARITY = 2, MARKPARITY = 3, SPACEPARITY = 4;
-constexpr BYTE ONESTOPBIT = 0, ONE5STOPBITS = 1, TWOSTOPBITS = 2;
+constexpr DWORD kDtrControlDisable = 0, kDtrControlEnable = 1, kDtrControlHandshake = 2;
+constexpr DWORD kRtsControlDisable = 0, kRtsControlEnable = 1, kRtsControlHandshake = 2,
+                kRtsControlToggle = 3;
+constexpr BYTE kNoParity = 0, kOddParity = 1, kEvenParity = 2, kMarkParity = 3, kSpaceParity = 4;
+constexpr BYTE kOneStopBit = 0, kOne5StopBits = 1, kTwoStopBits = 2;
 
 // The device control block: line settings, with the platform's field names and layout.
 struct DCB {
@@ -139,43 +143,45 @@ struct OVERLAPPED {
     THandle hEvent;
 };
 
+} // namespace comm
+
 class TComDevice {
 public:
     virtual ~TComDevice() = default;
 
     // Device handles. `name` is "\\.\" followed by the port's name.
-    virtual THandle CreateFile(const std::string& name) = 0;
+    virtual comm::THandle OpenPort(const std::string& name) = 0;
     // Closes a device or an event handle.
-    virtual bool CloseHandle(THandle handle) = 0;
+    virtual bool CloseHandle(comm::THandle handle) = 0;
     // The system code of the calling thread's last failed call (errno on Linux,
     // Windows' own error code on Windows).
-    virtual DWORD GetLastError() = 0;
+    virtual comm::DWORD GetLastError() = 0;
 
-    virtual bool SetupComm(THandle device, DWORD inQueue, DWORD outQueue) = 0;
-    virtual bool SetCommState(THandle device, const DCB& dcb) = 0;
-    virtual bool SetCommTimeouts(THandle device, const COMMTIMEOUTS& timeouts) = 0;
+    virtual bool SetupComm(comm::THandle device, comm::DWORD inQueue, comm::DWORD outQueue) = 0;
+    virtual bool SetCommState(comm::THandle device, const comm::DCB& dcb) = 0;
+    virtual bool SetCommTimeouts(comm::THandle device, const comm::COMMTIMEOUTS& timeouts) = 0;
 
-    virtual bool WriteFile(THandle device, const void* buffer, DWORD count, DWORD* done,
-                           OVERLAPPED* overlapped) = 0;
-    virtual bool ReadFile(THandle device, void* buffer, DWORD count, DWORD* done,
-                          OVERLAPPED* overlapped) = 0;
-    virtual bool GetOverlappedResult(THandle device, OVERLAPPED* overlapped, DWORD* done,
+    virtual bool WriteFile(comm::THandle device, const void* buffer, comm::DWORD count, comm::DWORD* done,
+                           comm::OVERLAPPED* overlapped) = 0;
+    virtual bool ReadFile(comm::THandle device, void* buffer, comm::DWORD count, comm::DWORD* done,
+                          comm::OVERLAPPED* overlapped) = 0;
+    virtual bool GetOverlappedResult(comm::THandle device, comm::OVERLAPPED* overlapped, comm::DWORD* done,
                                      bool wait) = 0;
 
-    virtual bool SetCommMask(THandle device, DWORD mask) = 0;
-    virtual bool WaitCommEvent(THandle device, DWORD* mask, OVERLAPPED* overlapped) = 0;
-    virtual bool ClearCommError(THandle device, DWORD* errors, COMSTAT* status) = 0;
-    virtual bool GetCommModemStatus(THandle device, DWORD* status) = 0;
-    virtual bool PurgeComm(THandle device, DWORD flags) = 0;
+    virtual bool SetCommMask(comm::THandle device, comm::DWORD mask) = 0;
+    virtual bool WaitCommEvent(comm::THandle device, comm::DWORD* mask, comm::OVERLAPPED* overlapped) = 0;
+    virtual bool ClearCommError(comm::THandle device, comm::DWORD* errors, comm::COMSTAT* status) = 0;
+    virtual bool GetCommModemStatus(comm::THandle device, comm::DWORD* status) = 0;
+    virtual bool PurgeComm(comm::THandle device, comm::DWORD flags) = 0;
 
     // Events: 0 on failure.
-    virtual THandle CreateEvent(bool manualReset, bool initialState) = 0;
-    virtual bool SetEvent(THandle event) = 0;
-    virtual bool ResetEvent(THandle event) = 0;
-    virtual DWORD WaitForSingleObject(THandle event, DWORD milliseconds) = 0;
-    virtual DWORD WaitForMultipleObjects(DWORD count, const THandle* events, bool waitAll,
-                                         DWORD milliseconds) = 0;
+    virtual comm::THandle NewEvent(bool manualReset, bool initialState) = 0;
+    virtual bool SetEvent(comm::THandle event) = 0;
+    virtual bool ResetEvent(comm::THandle event) = 0;
+    virtual comm::DWORD WaitForSingleObject(comm::THandle event, comm::DWORD milliseconds) = 0;
+    virtual comm::DWORD WaitForMultipleObjects(comm::DWORD count, const comm::THandle* events, bool waitAll,
+                                         comm::DWORD milliseconds) = 0;
 };
 
-// The real device layer of this platform (serial/posix/ or serial/win32/).
+// The real device layer of this platform (serial/posix/ or serial/win32/ComDevice.cpp).
 TComDevice& SystemComDevice();

@@ -32,7 +32,7 @@ constexpr int CError_RegError = 23;
 constexpr int ComErrorCount = 23;
 
 // The system's code for a transfer that ran out of time (ETIMEDOUT, ERROR_TIMEOUT),
-// for a caller that treats a short write as a failure.
+// for a caller that treats a short write as a failure (posix/ or win32/ComErrors.cpp).
 extern const int TimeoutSystemCode;
 
 // Adds "cport" to the runtime's text domains and translates the 23 texts once in

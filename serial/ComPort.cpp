@@ -5,6 +5,19 @@
 
 #include "runtime/ErrorHook.h"
 
+using namespace comm;
+
+namespace {
+
+// A changed control-block setting re-sends the whole DCB.
+template <typename T>
+void StoreControl(TCustomComPort& port, T& field, const T& value)
+{
+    StoreChanged(field, value, [&port] { port.ApplyControlBlock(); });
+}
+
+} // namespace
+
 TCustomComPort::TCustomComPort(TComponent* owner, TComDevice* device)
     : TComponent(owner), device_(device ? *device : SystemComDevice())
 {
@@ -17,7 +30,7 @@ TCustomComPort::TCustomComPort(TComponent* owner, TComDevice* device)
 TCustomComPort::~TCustomComPort()
 {
     // Destroyed before FinishLoading: Connected was only recorded, nothing is open.
-    if (Loading() && Handle() == INVALID_HANDLE_VALUE && !ThreadCreated())
+    if (Loading() && Handle() == kInvalidHandle && !ThreadCreated())
         connected_.store(false, std::memory_order_release);
     try {
         Close();
@@ -49,24 +62,14 @@ void TCustomComPort::SetConnected(bool value)
         Close();
 }
 
-// A changed control-block setting is stored, then the whole DCB is re-sent.
-#define VORN_DCB_SETTER(Name, Type, field) \
-    void TCustomComPort::Set##Name(Type value) \
-    {                                          \
-        if (field == value)                    \
-            return;                            \
-        field = value;                         \
-        ApplyControlBlock();                   \
-    }
+void TCustomComPort::SetBaudRate(TBaudRate value) { StoreControl(*this, baudRate_, value); }
+void TCustomComPort::SetCustomBaudRate(std::int32_t value) { StoreControl(*this, customBaudRate_, value); }
+void TCustomComPort::SetStopBits(TStopBits value) { StoreControl(*this, stopBits_, value); }
+void TCustomComPort::SetDataBits(TDataBits value) { StoreControl(*this, dataBits_, value); }
+void TCustomComPort::SetDiscardNull(bool value) { StoreControl(*this, discardNull_, value); }
+void TCustomComPort::SetEventChar(std::uint8_t value) { StoreControl(*this, eventChar_, value); }
 
-VORN_DCB_SETTER(BaudRate, TBaudRate, baudRate_)
-VORN_DCB_SETTER(CustomBaudRate, std::int32_t, customBaudRate_)
-VORN_DCB_SETTER(StopBits, TStopBits, stopBits_)
-VORN_DCB_SETTER(DataBits, TDataBits, dataBits_)
-VORN_DCB_SETTER(DiscardNull, bool, discardNull_)
-VORN_DCB_SETTER(EventChar, std::uint8_t, eventChar_)
-
-void TCustomComPort::SetPort(const std::string& value)
+void TCustomComPort::StorePort(const std::string& value)
 {
     if (port_ == value)
         return;

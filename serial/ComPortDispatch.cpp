@@ -1,60 +1,48 @@
 // Turning detected line events into handling steps, on the thread SyncMethod chooses.
-#include "serial/CPort.h"
+#include "serial/ComPortDispatch.h"
 
 #include "runtime/ErrorHook.h"
 
-#include <array>
-#include <utility>
+using namespace comm;
+using namespace wnd;
 
-namespace {
-
-// Each event with its mask bit, in the order the steps run.
-constexpr std::array<std::pair<TComEvent, DWORD>, 10> kDispatchOrder = {{
-    {evError, EV_ERR},
-    {evRxChar, EV_RXCHAR},
-    {evTxEmpty, EV_TXEMPTY},
-    {evBreak, EV_BREAK},
-    {evRing, EV_RING},
-    {evCTS, EV_CTS},
-    {evDSR, EV_DSR},
-    {evRxFlag, EV_RXFLAG},
-    {evRLSD, EV_RLSD},
-    {evRx80Full, EV_RX80FULL},
+const std::array<TComEventStep, 10> ComEventSteps = {{
+    {evError, kEvErr, &TCustomComPort::HandleError},
+    {evRxChar, kEvRxChar, &TCustomComPort::HandleRxChar},
+    {evTxEmpty, kEvTxEmpty, &TCustomComPort::HandleTxEmpty},
+    {evBreak, kEvBreak, &TCustomComPort::HandleBreak},
+    {evRing, kEvRing, &TCustomComPort::HandleRing},
+    {evCTS, kEvCts, &TCustomComPort::HandleCTSChange},
+    {evDSR, kEvDsr, &TCustomComPort::HandleDSRChange},
+    {evRxFlag, kEvRxFlag, &TCustomComPort::HandleRxFlag},
+    {evRLSD, kEvRlsd, &TCustomComPort::HandleRLSDChange},
+    {evRx80Full, kEvRx80Full, &TCustomComPort::HandleRx80Full},
 }};
-
-} // namespace
 
 DWORD EventsToMask(TComEvents events)
 {
     DWORD mask = 0;
-    for (auto [event, bit] : kDispatchOrder)
-        if (events.Contains(event))
-            mask |= bit;
+    for (const TComEventStep& e : ComEventSteps)
+        if (events.Contains(e.Event))
+            mask |= e.MaskBit;
     return mask;
 }
 
 TComEvents MaskToEvents(DWORD mask)
 {
     TComEvents events;
-    for (auto [event, bit] : kDispatchOrder)
-        if (mask & bit)
-            events.Include(event);
+    for (const TComEventStep& e : ComEventSteps)
+        if (mask & e.MaskBit)
+            events.Include(e.Event);
     return events;
 }
 
 void TCustomComPort::ProcessEvents(TComEvents detected)
 {
-    using Step = void (TCustomComPort::*)();
-    static constexpr std::array<Step, 10> kSteps = {
-        &TCustomComPort::HandleError, &TCustomComPort::HandleRxChar,
-        &TCustomComPort::HandleTxEmpty, &TCustomComPort::HandleBreak,
-        &TCustomComPort::HandleRing, &TCustomComPort::HandleCTSChange,
-        &TCustomComPort::HandleDSRChange, &TCustomComPort::HandleRxFlag,
-        &TCustomComPort::HandleRLSDChange, &TCustomComPort::HandleRx80Full};
-    for (std::size_t i = 0; i < kDispatchOrder.size(); ++i) {
+    for (const TComEventStep& e : ComEventSteps) {
         // A handler that closed the port ends the dispatch: the device is gone.
-        if (detected.Contains(kDispatchOrder[i].first) && Connected())
-            (this->*kSteps[i])();
+        if (detected.Contains(e.Event) && Connected())
+            (this->*e.Step)();
     }
 }
 
@@ -62,7 +50,7 @@ std::intptr_t TCustomComPort::HandlePortMessage(std::uint32_t message, std::uint
                                                 std::intptr_t lParam)
 {
     if (message != CM_COMPORT_EVENT)
-        return DefWindowProc(EventWindow(), message, wParam, lParam);
+        return DefaultProc(EventWindow(), message, wParam, lParam);
     // The event thread goes on at once; the step runs here, on the main thread.
     if (InSendMessage())
         ReplyMessage(0);
@@ -78,17 +66,7 @@ std::intptr_t TCustomComPort::HandlePortMessage(std::uint32_t message, std::uint
 
 void TCustomComPort::RunMessageStep(DWORD maskBit)
 {
-    switch (maskBit) {
-    case EV_RXCHAR: HandleRxChar(); break;
-    case EV_RXFLAG: HandleRxFlag(); break;
-    case EV_TXEMPTY: HandleTxEmpty(); break;
-    case EV_CTS: HandleCTSChange(); break;
-    case EV_DSR: HandleDSRChange(); break;
-    case EV_RLSD: HandleRLSDChange(); break;
-    case EV_BREAK: HandleBreak(); break;
-    case EV_ERR: HandleError(); break;
-    case EV_RING: HandleRing(); break;
-    case EV_RX80FULL: HandleRx80Full(); break;
-    default: break;
-    }
+    for (const TComEventStep& e : ComEventSteps)
+        if (e.MaskBit == maskBit)
+            (this->*e.Step)();
 }

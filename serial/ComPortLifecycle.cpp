@@ -8,6 +8,9 @@
 
 #include <thread>
 
+using namespace comm;
+using namespace wnd;
+
 namespace {
 
 [[noreturn]] void RaiseLastError(TComDevice& device, int code)
@@ -59,16 +62,16 @@ void TCustomComPort::Close()
 
 void TCustomComPort::OpenDevice()
 {
-    const THandle handle = device_.CreateFile("\\\\.\\" + Port());
-    if (handle == INVALID_HANDLE_VALUE)
+    const THandle handle = device_.OpenPort("\\\\.\\" + Port());
+    if (handle == kInvalidHandle)
         RaiseLastError(device_, CError_OpenFailed);
     handle_.store(handle, std::memory_order_release);
 }
 
 void TCustomComPort::CloseDevice()
 {
-    const THandle handle = handle_.exchange(INVALID_HANDLE_VALUE, std::memory_order_acq_rel);
-    if (handle != INVALID_HANDLE_VALUE)
+    const THandle handle = handle_.exchange(kInvalidHandle, std::memory_order_acq_rel);
+    if (handle != kInvalidHandle)
         device_.CloseHandle(handle);
 }
 

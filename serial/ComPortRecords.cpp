@@ -1,6 +1,8 @@
 // The device records built from the settings: the DCB and the time-outs.
 #include "serial/CPort.h"
 
+using namespace comm;
+
 DCB TCustomComPort::BuildControlBlock() const
 {
     const TComFlowControl& flow = FlowControl();

@@ -1,34 +1,11 @@
 #include "serial/ComSettings.h"
 
 #include "serial/CPort.h"
+#include "serial/TextTable.h"
 
-#include <algorithm>
 #include <array>
-#include <cctype>
 
 namespace {
-
-template <std::size_t N>
-int FindText(const std::array<const char*, N>& texts, const std::string& text)
-{
-    auto upper = [](std::string s) {
-        std::transform(s.begin(), s.end(), s.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        return s;
-    };
-    const std::string wanted = upper(text);
-    for (std::size_t i = 0; i < N; ++i)
-        if (upper(texts[i]) == wanted)
-            return static_cast<int>(i);
-    return -1;
-}
-
-template <typename E, std::size_t N>
-E Parse(const std::array<const char*, N>& texts, const std::string& text, E fallback)
-{
-    const int found = FindText(texts, text);
-    return found < 0 ? fallback : static_cast<E>(found);
-}
 
 constexpr std::array<const char*, 16> kBaudRates = {
     "Custom", "110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
@@ -44,26 +21,16 @@ constexpr std::array<const char*, 4> kFlowControl = {"Hardware", "Software", "No
 } // namespace
 
 std::string BaudRateText(TBaudRate value) { return kBaudRates.at(value); }
-TBaudRate ParseBaudRate(const std::string& text) { return Parse(kBaudRates, text, br9600); }
+TBaudRate ParseBaudRate(const std::string& text) { return ParseText(kBaudRates, text, br9600); }
 std::int32_t BaudRateValue(TBaudRate value) { return kBaudValues.at(value); }
 std::string StopBitsText(TStopBits value) { return kStopBits.at(value); }
-TStopBits ParseStopBits(const std::string& text) { return Parse(kStopBits, text, sbOneStopBit); }
+TStopBits ParseStopBits(const std::string& text) { return ParseText(kStopBits, text, sbOneStopBit); }
 std::string DataBitsText(TDataBits value) { return kDataBits.at(value); }
-TDataBits ParseDataBits(const std::string& text) { return Parse(kDataBits, text, dbEight); }
+TDataBits ParseDataBits(const std::string& text) { return ParseText(kDataBits, text, dbEight); }
 std::string ParityText(TParityBits value) { return kParity.at(value); }
-TParityBits ParseParity(const std::string& text) { return Parse(kParity, text, prNone); }
+TParityBits ParseParity(const std::string& text) { return ParseText(kParity, text, prNone); }
 std::string FlowControlText(TFlowControl value) { return kFlowControl.at(value); }
-TFlowControl ParseFlowControl(const std::string& text) { return Parse(kFlowControl, text, fcCustom); }
-
-// A changed field is stored, then the owning port re-applies its record.
-#define VORN_SETTER(Class, Name, Type, field)  \
-    void Class::Set##Name(Type value)          \
-    {                                          \
-        if (field == value)                    \
-            return;                            \
-        field = value;                         \
-        Changed();                             \
-    }
+TFlowControl ParseFlowControl(const std::string& text) { return ParseText(kFlowControl, text, fcCustom); }
 
 // --- TComTimeouts
 
@@ -85,11 +52,11 @@ void TComTimeouts::Assign(const TPersistent& source)
     writeTotalConstant_ = other->writeTotalConstant_;
 }
 
-VORN_SETTER(TComTimeouts, ReadInterval, std::int32_t, readInterval_)
-VORN_SETTER(TComTimeouts, ReadTotalMultiplier, std::int32_t, readTotalMultiplier_)
-VORN_SETTER(TComTimeouts, ReadTotalConstant, std::int32_t, readTotalConstant_)
-VORN_SETTER(TComTimeouts, WriteTotalMultiplier, std::int32_t, writeTotalMultiplier_)
-VORN_SETTER(TComTimeouts, WriteTotalConstant, std::int32_t, writeTotalConstant_)
+void TComTimeouts::SetReadInterval(std::int32_t value) { Store(readInterval_, value); }
+void TComTimeouts::SetReadTotalMultiplier(std::int32_t value) { Store(readTotalMultiplier_, value); }
+void TComTimeouts::SetReadTotalConstant(std::int32_t value) { Store(readTotalConstant_, value); }
+void TComTimeouts::SetWriteTotalMultiplier(std::int32_t value) { Store(writeTotalMultiplier_, value); }
+void TComTimeouts::SetWriteTotalConstant(std::int32_t value) { Store(writeTotalConstant_, value); }
 
 // --- TComFlowControl
 
@@ -147,16 +114,16 @@ void TComFlowControl::SetFlowControl(TFlowControl value)
     Changed();
 }
 
-VORN_SETTER(TComFlowControl, OutCTSFlow, bool, outCTSFlow_)
-VORN_SETTER(TComFlowControl, OutDSRFlow, bool, outDSRFlow_)
-VORN_SETTER(TComFlowControl, ControlDTR, TDTRFlowControl, controlDTR_)
-VORN_SETTER(TComFlowControl, ControlRTS, TRTSFlowControl, controlRTS_)
-VORN_SETTER(TComFlowControl, XonXoffOut, bool, xonXoffOut_)
-VORN_SETTER(TComFlowControl, XonXoffIn, bool, xonXoffIn_)
-VORN_SETTER(TComFlowControl, DSRSensitivity, bool, dsrSensitivity_)
-VORN_SETTER(TComFlowControl, TxContinueOnXoff, bool, txContinueOnXoff_)
-VORN_SETTER(TComFlowControl, XonChar, std::uint8_t, xonChar_)
-VORN_SETTER(TComFlowControl, XoffChar, std::uint8_t, xoffChar_)
+void TComFlowControl::SetOutCTSFlow(bool value) { Store(outCTSFlow_, value); }
+void TComFlowControl::SetOutDSRFlow(bool value) { Store(outDSRFlow_, value); }
+void TComFlowControl::SetControlDTR(TDTRFlowControl value) { Store(controlDTR_, value); }
+void TComFlowControl::SetControlRTS(TRTSFlowControl value) { Store(controlRTS_, value); }
+void TComFlowControl::SetXonXoffOut(bool value) { Store(xonXoffOut_, value); }
+void TComFlowControl::SetXonXoffIn(bool value) { Store(xonXoffIn_, value); }
+void TComFlowControl::SetDSRSensitivity(bool value) { Store(dsrSensitivity_, value); }
+void TComFlowControl::SetTxContinueOnXoff(bool value) { Store(txContinueOnXoff_, value); }
+void TComFlowControl::SetXonChar(std::uint8_t value) { Store(xonChar_, value); }
+void TComFlowControl::SetXoffChar(std::uint8_t value) { Store(xoffChar_, value); }
 
 // --- TComParity
 
@@ -177,19 +144,10 @@ void TComParity::Assign(const TPersistent& source)
     replaceChar_.store(other->ReplaceChar(), std::memory_order_relaxed);
 }
 
-#define VORN_ATOMIC_SETTER(Class, Name, Type, field)           \
-    void Class::Set##Name(Type value)                          \
-    {                                                          \
-        if (field.load(std::memory_order_relaxed) == value)    \
-            return;                                            \
-        field.store(value, std::memory_order_relaxed);         \
-        Changed();                                             \
-    }
-
-VORN_ATOMIC_SETTER(TComParity, Bits, TParityBits, bits_)
-VORN_ATOMIC_SETTER(TComParity, Check, bool, check_)
-VORN_ATOMIC_SETTER(TComParity, Replace, bool, replace_)
-VORN_ATOMIC_SETTER(TComParity, ReplaceChar, std::uint8_t, replaceChar_)
+void TComParity::SetBits(TParityBits value) { Store(bits_, value); }
+void TComParity::SetCheck(bool value) { Store(check_, value); }
+void TComParity::SetReplace(bool value) { Store(replace_, value); }
+void TComParity::SetReplaceChar(std::uint8_t value) { Store(replaceChar_, value); }
 
 // --- TComBuffer
 

@@ -4,6 +4,7 @@
 
 #include "runtime/Component.h"
 #include "runtime/Persistent.h"
+#include "serial/ChangedSetting.h"
 
 #include <atomic>
 #include <cstdint>
@@ -93,6 +94,15 @@ protected:
     TComSettings(const TComSettings&) = delete;
     TComSettings& operator=(const TComSettings&) = delete;
 
+    // A setter's step: a changed value is stored, then Changed re-applies it.
+    template <typename Field, typename T>
+    void Store(Field& field, const T& value)
+    {
+        StoreChanged(field, value, [this] { Changed(); });
+    }
+    // Has the owning port, if any, re-apply this object's record.
+    virtual void Changed() = 0;
+
 private:
     TCustomComPort* comPort_;
 };
@@ -115,7 +125,7 @@ public:
     void SetWriteTotalConstant(std::int32_t value);
 
 private:
-    void Changed();
+    void Changed() override;
     std::int32_t readInterval_ = -1;
     std::int32_t readTotalMultiplier_ = 0;
     std::int32_t readTotalConstant_ = 0;
@@ -156,7 +166,7 @@ public:
     void SetXoffChar(std::uint8_t value);
 
 private:
-    void Changed();
+    void Changed() override;
     bool outCTSFlow_ = false;
     bool outDSRFlow_ = false;
     TDTRFlowControl controlDTR_ = dtrDisable;
@@ -187,7 +197,7 @@ public:
     void SetReplaceChar(std::uint8_t value);
 
 private:
-    void Changed();
+    void Changed() override;
     std::atomic<TParityBits> bits_{prNone};
     std::atomic<bool> check_{false};
     std::atomic<bool> replace_{false};
@@ -207,7 +217,7 @@ public:
     void SetOutputSize(std::int32_t value);
 
 private:
-    void Changed();
+    void Changed() override;
     std::int32_t inputSize_ = 1024;
     std::int32_t outputSize_ = 1024;
 };

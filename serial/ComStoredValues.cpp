@@ -1,7 +1,7 @@
 #include "serial/ComStoredValues.h"
 
 #include "serial/CPort.h"
-#include "serial/ComPersistence.h"
+#include "serial/ComValueForms.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
 #include "serial/ComThread.h"
 
+#include "serial/ComPortDispatch.h"
+#include "serial/ThreadPriority.h"
+
 #include "runtime/Format.h"
 #include "runtime/TextLookup.h"
 
-#include <array>
+using namespace comm;
+using namespace wnd;
 
 namespace {
-
-// The dispatch order of the handling steps, with each event's message parameter.
-constexpr std::array<TComEvent, 10> kStepOrder = {
-    evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
 
 [[noreturn]] void StartFailed(DWORD error)
 {
@@ -21,10 +21,10 @@ constexpr std::array<TComEvent, 10> kStepOrder = {
 
 TComThread::TComThread(TCustomComPort& port) : comPort_(port), device_(port.Device())
 {
-    stopEvent_ = device_.CreateEvent(true, false);
+    stopEvent_ = device_.NewEvent(true, false);
     if (!stopEvent_)
         StartFailed(device_.GetLastError());
-    overlapped_.hEvent = device_.CreateEvent(true, true);
+    overlapped_.hEvent = device_.NewEvent(true, true);
     if (!overlapped_.hEvent) {
         const DWORD error = device_.GetLastError();
         device_.CloseHandle(stopEvent_);
@@ -66,7 +66,7 @@ void TComThread::Execute()
         DWORD done = 0;
         if (device_.SetCommMask(comPort_.Handle(), 0) && waitStarted_)
             device_.GetOverlappedResult(comPort_.Handle(), &overlapped_, &done, true);
-        device_.PurgeComm(comPort_.Handle(), PURGE_TXCLEAR | PURGE_RXCLEAR);
+        device_.PurgeComm(comPort_.Handle(), kPurgeTxClear | kPurgeRxClear);
     } catch (...) {
         // A failing handling step ends the thread as stopping does, but the mask and
         // the queues stay as they are; the port stays open without event reports.
@@ -83,12 +83,12 @@ void TComThread::WaitLoop()
     for (;;) {
         if (waitCount == 2) {
             waitStarted_ = device_.WaitCommEvent(comPort_.Handle(), &mask_, &overlapped_)
-                           || device_.GetLastError() == ERROR_IO_PENDING;
+                           || device_.GetLastError() == kErrorIoPending;
             if (!waitStarted_)
                 waitCount = 1;  // no line event can come: wait for the stop alone, never spin
         }
-        const DWORD r = device_.WaitForMultipleObjects(waitCount, events, false, INFINITE);
-        if (r != WAIT_OBJECT_0 + 1)
+        const DWORD r = device_.WaitForMultipleObjects(waitCount, events, false, kInfinite);
+        if (r != kWaitObject0 + 1)
             return;
         DWORD done = 0;
         waitStarted_ = false;
@@ -124,11 +124,10 @@ void TComThread::DispatchEvents()
 void TComThread::SendEventMessages()
 {
     const TComEvents detected = DetectedEvents();
-    for (TComEvent event : kStepOrder) {
-        if (!detected.Contains(event))
+    for (const TComEventStep& e : ComEventSteps) {
+        if (!detected.Contains(e.Event))
             continue;
-        SendMessage(comPort_.EventWindow(), CM_COMPORT_EVENT, EventsToMask(TComEvents{event}), 0,
-                    &cancel_);
+        Send(comPort_.EventWindow(), CM_COMPORT_EVENT, e.MaskBit, 0, &cancel_);
         if (cancel_.Cancelled())
             return;
     }

@@ -31,17 +31,13 @@ private:
 
     TCustomComPort& comPort_;
     TComDevice& device_;
-    THandle stopEvent_ = 0;
+    comm::THandle stopEvent_ = 0;
     // Used by a pending WaitCommEvent: members, so they outlive any wait left behind.
-    OVERLAPPED overlapped_{};
-    DWORD mask_ = 0;
+    comm::OVERLAPPED overlapped_{};
+    comm::DWORD mask_ = 0;
     bool waitStarted_ = false;  // a wait whose result is not taken yet
     std::atomic<TComEvents> detectedEvents_{};
     TMainThreadCancel cancel_;
     std::atomic<bool> ended_{false};
     std::thread thread_;
 };
-
-// Gives the calling thread the scheduling of a port's event thread; a refusal
-// (no privilege for a higher priority) leaves it unchanged.
-void SetEventThreadPriority(TComThreadPriority priority);

@@ -3,6 +3,9 @@
 #include "serial/CPort.h"
 
 #include <algorithm>
+#include <utility>
+
+using namespace comm;
 
 namespace {
 
@@ -26,18 +29,46 @@ DWORD ByteCount(std::int32_t count)
     return static_cast<DWORD>(std::max<std::int32_t>(count, 0));
 }
 
+int FailureCode(TComTransferKind kind) { return kind == tkWrite ? CError_WriteFailed : CError_ReadFailed; }
+
+// Starts a transfer by `start` (the device's WriteFile or ReadFile); a pending one is
+// no failure.
+template <typename Start>
+std::int32_t StartTransfer(TComDevice& device, TComTransfer* transfer, TComTransferKind kind, Start start)
+{
+    if (!transfer)
+        throw EComPort(CError_InvalidAsync);
+    transfer->Kind = kind;
+    DWORD done = 0;
+    if (!start(&done, &transfer->Overlapped)) {
+        const DWORD error = device.GetLastError();
+        if (error != kErrorIoPending)
+            throw EComPort(FailureCode(kind), static_cast<int>(error));
+    }
+    return static_cast<std::int32_t>(done);
+}
+
+// The line errors, cleared, and the queue state.
+std::pair<DWORD, COMSTAT> ClearErrors(TComDevice& device, THandle handle)
+{
+    std::pair<DWORD, COMSTAT> state{};
+    if (!device.ClearCommError(handle, &state.first, &state.second))
+        throw EComPort(CError_ClearComFailed, static_cast<int>(device.GetLastError()));
+    return state;
+}
+
 } // namespace
 
 TComLineSignals ModemStatusToSignals(DWORD status)
 {
     TComLineSignals signals;
-    if (status & MS_CTS_ON)
+    if (status & kMsCtsOn)
         signals.Include(lsCTS);
-    if (status & MS_DSR_ON)
+    if (status & kMsDsrOn)
         signals.Include(lsDSR);
-    if (status & MS_RING_ON)
+    if (status & kMsRingOn)
         signals.Include(lsRing);
-    if (status & MS_RLSD_ON)
+    if (status & kMsRlsdOn)
         signals.Include(lsRLSD);
     return signals;
 }
@@ -49,15 +80,15 @@ TComErrors CommErrorsToErrors(DWORD errors, bool parityChecked)
         TComError error;
     };
     static constexpr Pair table[] = {
-        {CE_FRAME, ceFrame},   {CE_OVERRUN, ceOverrun}, {CE_RXOVER, ceRxOver},
-        {CE_TXFULL, ceTxFull}, {CE_BREAK, ceBreak},     {CE_IOE, ceIO},
-        {CE_MODE, ceMode},
+        {kCeFrame, ceFrame},   {kCeOverrun, ceOverrun}, {kCeRxOver, ceRxOver},
+        {kCeTxFull, ceTxFull}, {kCeBreak, ceBreak},     {kCeIoe, ceIO},
+        {kCeMode, ceMode},
     };
     TComErrors result;
     for (const Pair& p : table)
         if (errors & p.bit)
             result.Include(p.error);
-    if (parityChecked && (errors & CE_RXPARITY))
+    if (parityChecked && (errors & kCeRxParity))
         result.Include(ceRxParity);
     return result;
 }
@@ -65,7 +96,7 @@ TComErrors CommErrorsToErrors(DWORD errors, bool parityChecked)
 void TCustomComPort::InitTransfer(TComTransfer*& transfer)
 {
     transfer = new TComTransfer{};
-    transfer->Overlapped.hEvent = device_.CreateEvent(true, true);
+    transfer->Overlapped.hEvent = device_.NewEvent(true, true);
 }
 
 void TCustomComPort::DoneTransfer(TComTransfer*& transfer)
@@ -81,30 +112,16 @@ void TCustomComPort::DoneTransfer(TComTransfer*& transfer)
 std::int32_t TCustomComPort::StartWrite(const void* buffer, std::int32_t count,
                                         TComTransfer*& transfer)
 {
-    if (!transfer)
-        throw EComPort(CError_InvalidAsync);
-    transfer->Kind = tkWrite;
-    DWORD done = 0;
-    if (!device_.WriteFile(Handle(), buffer, ByteCount(count), &done, &transfer->Overlapped)) {
-        DWORD error = device_.GetLastError();
-        if (error != ERROR_IO_PENDING)
-            throw EComPort(CError_WriteFailed, static_cast<int>(error));
-    }
-    return static_cast<std::int32_t>(done);
+    return StartTransfer(device_, transfer, tkWrite, [&](DWORD* done, OVERLAPPED* overlapped) {
+        return device_.WriteFile(Handle(), buffer, ByteCount(count), done, overlapped);
+    });
 }
 
 std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TComTransfer*& transfer)
 {
-    if (!transfer)
-        throw EComPort(CError_InvalidAsync);
-    transfer->Kind = tkRead;
-    DWORD done = 0;
-    if (!device_.ReadFile(Handle(), buffer, ByteCount(count), &done, &transfer->Overlapped)) {
-        DWORD error = device_.GetLastError();
-        if (error != ERROR_IO_PENDING)
-            throw EComPort(CError_ReadFailed, static_cast<int>(error));
-    }
-    return static_cast<std::int32_t>(done);
+    return StartTransfer(device_, transfer, tkRead, [&](DWORD* done, OVERLAPPED* overlapped) {
+        return device_.ReadFile(Handle(), buffer, ByteCount(count), done, overlapped);
+    });
 }
 
 std::int32_t TCustomComPort::WaitForTransfer(TComTransfer*& transfer)
@@ -112,11 +129,10 @@ std::int32_t TCustomComPort::WaitForTransfer(TComTransfer*& transfer)
     if (!transfer)
         throw EComPort(CError_InvalidAsync);
     DWORD done = 0;
-    bool ok = device_.WaitForSingleObject(transfer->Overlapped.hEvent, INFINITE) == WAIT_OBJECT_0 &&
+    bool ok = device_.WaitForSingleObject(transfer->Overlapped.hEvent, kInfinite) == kWaitObject0 &&
               device_.GetOverlappedResult(Handle(), &transfer->Overlapped, &done, false);
     if (!ok) {
-        int code = transfer->Kind == tkWrite ? CError_WriteFailed : CError_ReadFailed;
-        throw EComPort(code, static_cast<int>(device_.GetLastError()));
+        throw EComPort(FailureCode(transfer->Kind), static_cast<int>(device_.GetLastError()));
     }
     return static_cast<std::int32_t>(done);
 }
@@ -137,11 +153,7 @@ std::int32_t TCustomComPort::Read(void* buffer, std::int32_t count)
 
 std::int32_t TCustomComPort::ReceivedCount()
 {
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!device_.ClearCommError(Handle(), &errors, &status))
-        throw EComPort(CError_ClearComFailed, static_cast<int>(device_.GetLastError()));
-    return static_cast<std::int32_t>(status.cbInQue);
+    return static_cast<std::int32_t>(ClearErrors(device_, Handle()).second.cbInQue);
 }
 
 TComLineSignals TCustomComPort::LineSignals()
@@ -154,15 +166,11 @@ TComLineSignals TCustomComPort::LineSignals()
 
 TComErrors TCustomComPort::TakeLineErrors()
 {
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!device_.ClearCommError(Handle(), &errors, &status))
-        throw EComPort(CError_ClearComFailed, static_cast<int>(device_.GetLastError()));
-    return CommErrorsToErrors(errors, Parity().Check());
+    return CommErrorsToErrors(ClearErrors(device_, Handle()).first, Parity().Check());
 }
 
 void TCustomComPort::AbortTransfers()
 {
-    if (!device_.PurgeComm(Handle(), PURGE_TXABORT | PURGE_RXABORT))
+    if (!device_.PurgeComm(Handle(), kPurgeTxAbort | kPurgeRxAbort))
         throw EComPort(CError_PurgeFailed, static_cast<int>(device_.GetLastError()));
 }

@@ -11,7 +11,7 @@ enum TComTransferKind : std::uint8_t { tkWrite, tkRead };
 
 // One overlapped transfer; made by InitTransfer, released by DoneTransfer.
 struct TComTransfer {
-    OVERLAPPED Overlapped;  // hEvent: the record's own manual-reset event
+    comm::OVERLAPPED Overlapped;  // hEvent: the record's own manual-reset event
     TComTransferKind Kind;
 };
 
@@ -24,6 +24,6 @@ enum TComError : std::uint8_t {
 using TComErrors = TSmallSet<TComError, std::uint8_t>;
 
 // The modem status bits (MS_*_ON) as signals.
-TComLineSignals ModemStatusToSignals(DWORD status);
+TComLineSignals ModemStatusToSignals(comm::DWORD status);
 // The ClearCommError bits (CE_*) as errors; a parity error counts only when checked.
-TComErrors CommErrorsToErrors(DWORD errors, bool parityChecked);
+TComErrors CommErrorsToErrors(comm::DWORD errors, bool parityChecked);

@@ -1,31 +1,14 @@
 // The text forms of the flags, line controls and characters that are saved.
-#include "serial/ComPersistence.h"
+#include "serial/ComValueForms.h"
+#include "serial/TextTable.h"
 
 #include <array>
 #include <charconv>
 
 namespace {
 
-const std::array<const char*, 3> kDTR = {"Disable", "Enable", "Handshake"};
-const std::array<const char*, 4> kRTS = {"Disable", "Enable", "Handshake", "Toggle"};
-
-std::string UpperCase(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return text;
-}
-
-template <typename E, std::size_t N>
-E Parse(const std::array<const char*, N>& texts, const std::string& text, E fallback)
-{
-    const std::string wanted = UpperCase(text);
-    for (std::size_t i = 0; i < N; ++i)
-        if (UpperCase(texts[i]) == wanted)
-            return E(i);
-    return fallback;
-}
+constexpr std::array<const char*, 3> kDTR = {"Disable", "Enable", "Handshake"};
+constexpr std::array<const char*, 4> kRTS = {"Disable", "Enable", "Handshake", "Toggle"};
 
 } // namespace
 
@@ -33,10 +16,10 @@ std::string BoolText(bool value) { return value ? "Yes" : "No"; }
 bool ParseBool(const std::string& text) { return UpperCase(text) == "YES"; }
 
 std::string DTRText(TDTRFlowControl value) { return kDTR.at(value); }
-TDTRFlowControl ParseDTR(const std::string& text) { return Parse(kDTR, text, dtrDisable); }
+TDTRFlowControl ParseDTR(const std::string& text) { return ParseText(kDTR, text, dtrDisable); }
 
 std::string RTSText(TRTSFlowControl value) { return kRTS.at(value); }
-TRTSFlowControl ParseRTS(const std::string& text) { return Parse(kRTS, text, rtsDisable); }
+TRTSFlowControl ParseRTS(const std::string& text) { return ParseText(kRTS, text, rtsDisable); }
 
 std::string CharText(std::uint8_t value)
 {

@@ -18,6 +18,8 @@
 #include <string>
 #include <thread>
 
+using namespace comm;
+
 namespace {
 
 // Forwards every call to the real device and counts the event thread's wake-ups.
@@ -26,7 +28,7 @@ public:
     explicit CountingDevice(TComDevice& real) : real_(real) {}
     std::atomic<long> wakeups{0};
 
-    THandle CreateFile(const std::string& n) override { return real_.CreateFile(n); }
+    THandle OpenPort(const std::string& n) override { return real_.OpenPort(n); }
     bool CloseHandle(THandle h) override { return real_.CloseHandle(h); }
     DWORD GetLastError() override { return real_.GetLastError(); }
     bool SetupComm(THandle d, DWORD i, DWORD o) override { return real_.SetupComm(d, i, o); }
@@ -49,7 +51,7 @@ public:
     bool ClearCommError(THandle d, DWORD* e, COMSTAT* s) override { return real_.ClearCommError(d, e, s); }
     bool GetCommModemStatus(THandle d, DWORD* s) override { return real_.GetCommModemStatus(d, s); }
     bool PurgeComm(THandle d, DWORD f) override { return real_.PurgeComm(d, f); }
-    THandle CreateEvent(bool m, bool i) override { return real_.CreateEvent(m, i); }
+    THandle NewEvent(bool m, bool i) override { return real_.NewEvent(m, i); }
     bool SetEvent(THandle e) override { return real_.SetEvent(e); }
     bool ResetEvent(THandle e) override { return real_.ResetEvent(e); }
     DWORD WaitForSingleObject(THandle e, DWORD ms) override { return real_.WaitForSingleObject(e, ms); }

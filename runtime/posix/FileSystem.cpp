@@ -67,13 +67,6 @@ int KeepOwnerAndMode(int fd, const struct stat& old)
 
 } // namespace
 
-void TFd::Reset(TNative fd)
-{
-    if (fd_ >= 0)
-        ::close(int(fd_));
-    fd_ = fd;
-}
-
 int OpenRegular(const std::filesystem::path& path, TFd& fd)
 {
     struct stat st {};

@@ -99,13 +99,6 @@ int LockName(const std::filesystem::path& path, std::wstring& name)
 
 } // namespace
 
-void TFd::Reset(TNative fd)
-{
-    if (fd_ >= 0)
-        CloseHandle(reinterpret_cast<HANDLE>(fd_));
-    fd_ = fd;
-}
-
 int OpenRegular(const std::filesystem::path& path, TFd& fd)
 {
     // Sharing everything, deleting too, so that a replacement is never refused for it;

@@ -1,5 +1,7 @@
 #include "serial/posix/Handles.h"
 
+using namespace comm;
+
 THandle HandleTable::Add(std::shared_ptr<PosixObject> object)
 {
     std::lock_guard lock(mutex_);

@@ -17,18 +17,18 @@ public:
 
 class HandleTable {
 public:
-    THandle Add(std::shared_ptr<PosixObject> object);
-    std::shared_ptr<PosixObject> Find(THandle handle) const;
-    std::shared_ptr<PosixObject> Remove(THandle handle);
+    comm::THandle Add(std::shared_ptr<PosixObject> object);
+    std::shared_ptr<PosixObject> Find(comm::THandle handle) const;
+    std::shared_ptr<PosixObject> Remove(comm::THandle handle);
 
     template <typename T>
-    std::shared_ptr<T> Find(THandle handle) const
+    std::shared_ptr<T> Find(comm::THandle handle) const
     {
         return std::dynamic_pointer_cast<T>(Find(handle));
     }
 
 private:
     mutable std::mutex mutex_;
-    std::unordered_map<THandle, std::shared_ptr<PosixObject>> objects_;
-    THandle next_ = 0x100;
+    std::unordered_map<comm::THandle, std::shared_ptr<PosixObject>> objects_;
+    comm::THandle next_ = 0x100;
 };

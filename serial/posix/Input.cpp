@@ -9,6 +9,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+using namespace comm;
+
 namespace {
 
 // read(2) where 0 (VMIN is 1, so never "no data yet") means the line hung up.
@@ -87,9 +89,9 @@ void PosixPort::NoteInput(const char* bytes, std::size_t count)
         std::lock_guard state(stateMutex_);
         eventChar = eventChar_;
     }
-    DWORD seen = EV_RXCHAR;
+    DWORD seen = kEvRxChar;
     if (std::memchr(bytes, eventChar, count))
-        seen |= EV_RXFLAG;
+        seen |= kEvRxFlag;
     inputSeen_.fetch_or(seen);
     Poke();
 }
@@ -132,9 +134,9 @@ long PosixPort::FillQueue(DWORD mask)
                 MarkHungUp();
             return found ? found : -1;
         }
-        found |= EV_RXCHAR;
+        found |= kEvRxChar;
         if (std::memchr(chunk, eventChar, static_cast<std::size_t>(n)))
-            found |= EV_RXFLAG;
+            found |= kEvRxFlag;
         queued_.append(chunk, static_cast<std::size_t>(n));
     }
     if (queued_.size() > before && HasPending(OpKind::Read)) {
@@ -144,6 +146,6 @@ long PosixPort::FillQueue(DWORD mask)
     }
     std::size_t nearlyFull = capacity * 8 / 10;
     if (before < nearlyFull && queued_.size() >= nearlyFull)
-        found |= EV_RX80FULL;
+        found |= kEvRx80Full;
     return found & static_cast<long>(mask);
 }

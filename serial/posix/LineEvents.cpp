@@ -7,11 +7,13 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+using namespace comm;
+
 namespace {
 
-constexpr DWORD InputEvents = EV_RXCHAR | EV_RXFLAG | EV_RX80FULL;
-constexpr DWORD ModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
-constexpr DWORD ErrorEvents = EV_ERR | EV_BREAK;
+constexpr DWORD InputEvents = kEvRxChar | kEvRxFlag | kEvRx80Full;
+constexpr DWORD ModemEvents = kEvCts | kEvDsr | kEvRlsd | kEvRing;
+constexpr DWORD ErrorEvents = kEvErr | kEvBreak;
 // Modem lines and error counters have no wake-up of their own that poll can wait for;
 // while such events are selected they are looked at this often.
 constexpr auto SamplePeriod = std::chrono::milliseconds(50);
@@ -20,13 +22,13 @@ DWORD ModemEventBits(int changed)
 {
     DWORD found = 0;
     if (changed & TIOCM_CTS)
-        found |= EV_CTS;
+        found |= kEvCts;
     if (changed & TIOCM_DSR)
-        found |= EV_DSR;
+        found |= kEvDsr;
     if (changed & TIOCM_CAR)
-        found |= EV_RLSD;
+        found |= kEvRlsd;
     if (changed & TIOCM_RNG)
-        found |= EV_RING;
+        found |= kEvRing;
     return found;
 }
 
@@ -61,7 +63,7 @@ void PosixPort::SetMask(DWORD mask)
 long PosixPort::CollectEvents(DWORD mask)
 {
     long found = 0;
-    if (mask & (EV_TXEMPTY | InputEvents)) {
+    if (mask & (kEvTxEmpty | InputEvents)) {
         std::uint64_t pokes = 0;
         ssize_t n = ::read(wake_, &pokes, sizeof pokes);  // EAGAIN when not poked
         (void)n;
@@ -74,12 +76,12 @@ long PosixPort::CollectEvents(DWORD mask)
         found |= input;
     }
     std::lock_guard lock(eventMutex_);
-    if ((mask & EV_TXEMPTY) && txWatch_.exchange(false)) {
+    if ((mask & kEvTxEmpty) && txWatch_.exchange(false)) {
         DWORD queued = 0;
         if (!OutQueue(&queued))
             return found ? found : -1;
         if (queued == 0) {
-            found |= EV_TXEMPTY;
+            found |= kEvTxEmpty;
             txDrain_.Reset();
         } else {
             txWatch_.store(true);
@@ -94,9 +96,9 @@ long PosixPort::CollectEvents(DWORD mask)
     serial_icounter_struct counters{};
     if ((mask & ErrorEvents) && hasCounters_ && ReadCounters(&counters)) {
         if (LineErrorsGrew(counters, eventCounters_))
-            found |= EV_ERR;
+            found |= kEvErr;
         if (counters.brk != eventCounters_.brk)
-            found |= EV_BREAK;
+            found |= kEvBreak;
         eventCounters_ = counters;
     }
     return found & static_cast<long>(mask);
@@ -112,13 +114,13 @@ void PosixPort::ArmEvents(PollSet& set, DWORD mask)
             input = POLLIN;
     }
     set.Add(fd_, input, this);  // hang-ups are reported whatever is asked
-    if (mask & (EV_TXEMPTY | InputEvents)) {
+    if (mask & (kEvTxEmpty | InputEvents)) {
         set.Add(wake_, POLLIN);
         wakeArmed_.store(true);
         if ((mask & InputEvents) && inputSeen_.load())
             set.Until(Clock::now());
     }
-    if (mask & EV_TXEMPTY) {
+    if (mask & kEvTxEmpty) {
         if (txWatch_.load()) {
             std::lock_guard lock(eventMutex_);
             set.Until(txDrain_.Next());
@@ -136,15 +138,15 @@ DWORD PosixPort::TakeErrors()
         return 0;
     DWORD errors = 0;
     if (counters.frame != errorCounters_.frame)
-        errors |= CE_FRAME;
+        errors |= kCeFrame;
     if (counters.parity != errorCounters_.parity)
-        errors |= CE_RXPARITY;
+        errors |= kCeRxParity;
     if (counters.overrun != errorCounters_.overrun)
-        errors |= CE_OVERRUN;
+        errors |= kCeOverrun;
     if (counters.buf_overrun != errorCounters_.buf_overrun)
-        errors |= CE_RXOVER;
+        errors |= kCeRxOver;
     if (counters.brk != errorCounters_.brk)
-        errors |= CE_BREAK;
+        errors |= kCeBreak;
     errorCounters_ = counters;
     return errors;
 }
@@ -161,12 +163,12 @@ bool PosixPort::ModemStatus(DWORD* status)
         return false;
     }
     if (lines & TIOCM_CTS)
-        *status |= MS_CTS_ON;
+        *status |= kMsCtsOn;
     if (lines & TIOCM_DSR)
-        *status |= MS_DSR_ON;
+        *status |= kMsDsrOn;
     if (lines & TIOCM_RNG)
-        *status |= MS_RING_ON;
+        *status |= kMsRingOn;
     if (lines & TIOCM_CAR)
-        *status |= MS_RLSD_ON;
+        *status |= kMsRlsdOn;
     return true;
 }

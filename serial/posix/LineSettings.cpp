@@ -6,12 +6,14 @@
 #include <sys/ioctl.h>
 #include <utility>
 
+using namespace comm;
+
 namespace {
 
 bool Valid(const DCB& dcb)
 {
     return dcb.BaudRate > 0 && dcb.ByteSize >= 5 && dcb.ByteSize <= 8 &&
-           dcb.Parity <= SPACEPARITY && dcb.StopBits <= TWOSTOPBITS;
+           dcb.Parity <= kSpaceParity && dcb.StopBits <= kTwoStopBits;
 }
 
 LineSetup SetupOf(const DCB& dcb)
@@ -21,9 +23,9 @@ LineSetup SetupOf(const DCB& dcb)
     setup.DataBits = dcb.ByteSize;
     setup.Parity = "NOEMS"[dcb.Parity];
     // Linux has no 1.5 stop bits; 2 is the nearer choice a receiver accepts.
-    setup.TwoStopBits = dcb.StopBits != ONESTOPBIT;
+    setup.TwoStopBits = dcb.StopBits != kOneStopBit;
     // The kernel has one switch for both directions of hardware flow control.
-    setup.RtsCts = dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE;
+    setup.RtsCts = dcb.fOutxCtsFlow || dcb.fRtsControl == kRtsControlHandshake;
     setup.XonXoffOut = dcb.fOutX;
     setup.XonXoffIn = dcb.fInX;
     setup.CheckParity = dcb.fParity;
@@ -37,8 +39,8 @@ bool SetModemLines(int fd, const DCB& dcb)
 {
     int dtr = TIOCM_DTR;
     int rts = TIOCM_RTS;
-    bool dtrOn = dcb.fDtrControl != DTR_CONTROL_DISABLE;
-    bool rtsOn = dcb.fRtsControl != RTS_CONTROL_DISABLE;
+    bool dtrOn = dcb.fDtrControl != kDtrControlDisable;
+    bool rtsOn = dcb.fRtsControl != kRtsControlDisable;
     for (auto [bit, on] : {std::pair{&dtr, dtrOn}, std::pair{&rts, rtsOn}})
         if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, bit) != 0 && errno != ENOTTY && errno != EINVAL)
             return false;
@@ -59,7 +61,7 @@ bool PosixPort::SetState(const DCB& dcb)
         return false;
     std::lock_guard lock(stateMutex_);
     baud_ = dcb.BaudRate;
-    frameBits_ = 1u + dcb.ByteSize + (dcb.Parity != NOPARITY) + (dcb.StopBits != ONESTOPBIT ? 2u : 1u);
+    frameBits_ = 1u + dcb.ByteSize + (dcb.Parity != kNoParity) + (dcb.StopBits != kOneStopBit ? 2u : 1u);
     eventChar_ = dcb.EvtChar;
     discardNull_.store(dcb.fNull);
     return true;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <unistd.h>
 
+using namespace comm;
+
 long PosixPort::WriteSome(const char* data, DWORD count)
 {
     if (HungUp()) {

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cerrno>
 
+using namespace comm;
+
 PendingOp::PendingOp(OpKind kind, std::shared_ptr<PosixPort> port, OVERLAPPED* overlapped,
                      std::shared_ptr<PosixEvent> event)
     : kind_(kind), port_(std::move(port)), overlapped_(overlapped), event_(std::move(event))

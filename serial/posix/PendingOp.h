@@ -20,7 +20,7 @@ enum class OpKind { Write, Read, Wait };
 
 class PendingOp {
 public:
-    PendingOp(OpKind kind, std::shared_ptr<PosixPort> port, OVERLAPPED* overlapped,
+    PendingOp(OpKind kind, std::shared_ptr<PosixPort> port, comm::OVERLAPPED* overlapped,
               std::shared_ptr<PosixEvent> event);
     virtual ~PendingOp() = default;
     PendingOp(const PendingOp&) = delete;
@@ -44,9 +44,9 @@ protected:
     // The three hooks run under the operation's lock and only while it is incomplete.
     virtual void Step() = 0;
     virtual void ArmStep(PollSet& set) = 0;
-    virtual DWORD AbortedCount() = 0;
+    virtual comm::DWORD AbortedCount() = 0;
     // Publishes the result in the OVERLAPPED block and sets the event.
-    void Complete(int error, DWORD count);
+    void Complete(int error, comm::DWORD count);
 
     PosixPort& Port() { return *port_; }
 
@@ -58,7 +58,7 @@ private:
     bool done_ = false;
     std::atomic<bool> registered_{false};
     std::shared_ptr<PosixPort> port_;
-    OVERLAPPED* overlapped_;
+    comm::OVERLAPPED* overlapped_;
     std::shared_ptr<PosixEvent> event_;
 };
 

@@ -11,6 +11,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+using namespace comm;
+
 namespace {
 
 // Closes `fd` keeping the errno of the step that failed.

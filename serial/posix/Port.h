@@ -26,12 +26,12 @@ enum class OpKind;
 // those other wake-ups bring, must not stretch the wait.
 class DrainWatch {
 public:
-    void Note(PosixPort& port, DWORD queued);
+    void Note(PosixPort& port, comm::DWORD queued);
     void Reset() { *this = {}; }
     Clock::time_point Next() const { return next_; }
 
 private:
-    DWORD queued_ = 0;
+    comm::DWORD queued_ = 0;
     unsigned checks_ = 0;
     Clock::time_point next_;
 };
@@ -50,15 +50,15 @@ public:
     bool IsClosed() const { return closed_.load(std::memory_order_acquire); }
 
     // Settings (LineSettings.cpp). False with errno on failure.
-    bool SetState(const DCB& dcb);
-    void SetTimeouts(const COMMTIMEOUTS& timeouts);
-    COMMTIMEOUTS Timeouts();
-    void SetQueues(DWORD inQueue, DWORD outQueue);
+    bool SetState(const comm::DCB& dcb);
+    void SetTimeouts(const comm::COMMTIMEOUTS& timeouts);
+    comm::COMMTIMEOUTS Timeouts();
+    void SetQueues(comm::DWORD inQueue, comm::DWORD outQueue);
     // How long `bytes` take on the line at the present speed and framing.
-    std::chrono::microseconds LineTime(DWORD bytes);
+    std::chrono::microseconds LineTime(comm::DWORD bytes);
     // When to look at an output queue of `bytes` again; `checks` counts the looks that
     // found it unchanged, so a queue held by flow control is looked at ever more rarely.
-    std::chrono::microseconds DrainDelay(DWORD bytes, unsigned checks);
+    std::chrono::microseconds DrainDelay(comm::DWORD bytes, unsigned checks);
 
     // Pending operations.
     bool Register(const std::shared_ptr<PendingOp>& op);  // false once closed
@@ -68,9 +68,9 @@ public:
 
     // Output (Output.cpp).
     // write(2) with hang-up turned into EIO: bytes taken, or -1 with errno (EAGAIN: full).
-    long WriteSome(const char* data, DWORD count);
+    long WriteSome(const char* data, comm::DWORD count);
     // Bytes still in the output queue; false with errno (a device without one reads 0).
-    bool OutQueue(DWORD* bytes);
+    bool OutQueue(comm::DWORD* bytes);
     // Drops what the output queue holds, only when it holds something: on a
     // pseudo-terminal TIOCOUTQ reads 0 and a flush would take bytes the peer has not read.
     bool DropOutput();
@@ -78,8 +78,8 @@ public:
     // Input (Input.cpp).
     // Takes up to `count` bytes, first from the layer's queue: the count, or -1 with errno
     // (EAGAIN: nothing there; EIO: hung up).
-    long ReadSome(char* buffer, DWORD count);
-    bool InQueue(DWORD* bytes);
+    long ReadSome(char* buffer, comm::DWORD count);
+    bool InQueue(comm::DWORD* bytes);
     bool DropInput();
     // Readable after a line-event wait took arrived bytes into the layer's queue while a
     // read was pending: the device descriptor no longer shows them to that read.
@@ -87,16 +87,16 @@ public:
     void DrainInputWake();
 
     // Line events (LineEvents.cpp).
-    void SetMask(DWORD mask);
-    DWORD Mask() const { return mask_.load(std::memory_order_acquire); }
+    void SetMask(comm::DWORD mask);
+    comm::DWORD Mask() const { return mask_.load(std::memory_order_acquire); }
     // The selected events that have occurred since the last report; -1 with errno on a
     // device failure.
-    long CollectEvents(DWORD mask);
-    void ArmEvents(PollSet& set, DWORD mask);
+    long CollectEvents(comm::DWORD mask);
+    void ArmEvents(PollSet& set, comm::DWORD mask);
     // Errors gathered since the last call, as CE_ bits (ClearCommError).
-    DWORD TakeErrors();
+    comm::DWORD TakeErrors();
     // MS_ bits; a device without modem lines reports none.
-    bool ModemStatus(DWORD* status);
+    bool ModemStatus(comm::DWORD* status);
 
 private:
     PosixPort(int fd, TLineOutput& output);
@@ -104,7 +104,7 @@ private:
     void NoteOutput();
     void NoteInput(const char* bytes, std::size_t count);
     void Poke();
-    long FillQueue(DWORD mask);  // reads input into the layer's queue; event bits
+    long FillQueue(comm::DWORD mask);  // reads input into the layer's queue; event bits
     ssize_t ReadInput(char* buffer, std::size_t count);
     bool ReadCounters(serial_icounter_struct* counters);
 
@@ -119,10 +119,10 @@ private:
     bool hasOutQueue_ = true;  // false on a pseudo-terminal, whose TIOCOUTQ always reads 0
 
     std::mutex stateMutex_;  // settings, time-outs, queue size, pending list
-    COMMTIMEOUTS timeouts_{};
-    DWORD baud_ = 9600;
-    DWORD frameBits_ = 10;
-    DWORD inQueue_ = 4096;
+    comm::COMMTIMEOUTS timeouts_{};
+    comm::DWORD baud_ = 9600;
+    comm::DWORD frameBits_ = 10;
+    comm::DWORD inQueue_ = 4096;
     char eventChar_ = 0;
     std::atomic<bool> discardNull_{false};
     std::vector<std::shared_ptr<PendingOp>> pending_;
@@ -131,10 +131,10 @@ private:
     std::string queued_;
 
     std::mutex eventMutex_;  // line-event history
-    std::atomic<DWORD> mask_{0};
+    std::atomic<comm::DWORD> mask_{0};
     std::atomic<bool> txWatch_{false};  // bytes handed over since the last tx-empty
     std::atomic<bool> wakeArmed_{false};
-    std::atomic<DWORD> inputSeen_{0};  // events of bytes a read took past the layer's queue
+    std::atomic<comm::DWORD> inputSeen_{0};  // events of bytes a read took past the layer's queue
     DrainWatch txDrain_;
     int modemSeen_ = 0;
     serial_icounter_struct eventCounters_{};

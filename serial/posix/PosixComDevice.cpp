@@ -1,5 +1,4 @@
 #include "serial/posix/PosixComDevice.h"
-#include "serial/ComErrors.h"
 #include "serial/posix/Event.h"
 #include "serial/posix/Operations.h"
 #include "serial/posix/PortName.h"
@@ -9,7 +8,7 @@
 #include <atomic>
 #include <cerrno>
 
-const int TimeoutSystemCode = ETIMEDOUT;
+using namespace comm;
 
 namespace {
 
@@ -36,18 +35,19 @@ void MarkPending(OVERLAPPED* overlapped)
 
 } // namespace
 
-TComDevice& SystemComDevice()
+template <typename T, typename Use>
+bool PosixComDevice::With(THandle handle, Use use)
 {
-    static PosixComDevice device;
-    return device;
+    auto object = handles_.Find<T>(handle);
+    return object ? use(object) : Failed(EBADF);
 }
 
-THandle PosixComDevice::CreateFile(const std::string& name)
+THandle PosixComDevice::OpenPort(const std::string& name)
 {
     auto port = PosixPort::Open(DevicePathForPort(name), output_);
     if (!port) {
         lastError = static_cast<DWORD>(errno);
-        return INVALID_HANDLE_VALUE;
+        return kInvalidHandle;
     }
     return handles_.Add(std::move(port));
 }
@@ -68,28 +68,25 @@ DWORD PosixComDevice::GetLastError()
 
 bool PosixComDevice::SetupComm(THandle device, DWORD inQueue, DWORD outQueue)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    port->SetQueues(inQueue, outQueue);
-    return true;
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        port->SetQueues(inQueue, outQueue);
+        return true;
+    });
 }
 
 bool PosixComDevice::SetCommState(THandle device, const DCB& dcb)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    return port->SetState(dcb) || Failed(static_cast<DWORD>(errno));
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        return port->SetState(dcb) || Failed(static_cast<DWORD>(errno));
+    });
 }
 
 bool PosixComDevice::SetCommTimeouts(THandle device, const COMMTIMEOUTS& timeouts)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    port->SetTimeouts(timeouts);
-    return true;
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        port->SetTimeouts(timeouts);
+        return true;
+    });
 }
 
 bool PosixComDevice::Result(OVERLAPPED* overlapped, DWORD* done)
@@ -107,27 +104,26 @@ bool PosixComDevice::Start(THandle device, OVERLAPPED* overlapped, DWORD* done, 
 {
     if (done)
         *done = 0;
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    if (!overlapped) {  // a plain blocking call: the same work, waited for here
-        OVERLAPPED local{};
-        auto event = std::make_shared<PosixEvent>(true, false);
-        MarkPending(&local);
-        if (!StartOp(make(port, &local, event), *event, *port) &&
-            WaitForEvents({&event, 1}, INFINITE) != WAIT_OBJECT_0)
-            return Failed(static_cast<DWORD>(errno));
-        return Result(&local, done);
-    }
-    auto event = handles_.Find<PosixEvent>(overlapped->hEvent);
-    if (!event)
-        return Failed(EINVAL);
-    MarkPending(overlapped);
-    if (!StartOp(make(port, overlapped, event), *event, *port))
-        return Failed(ERROR_IO_PENDING);
-    if (Status(overlapped) != 0)
-        event->Reset();  // failed at once: nothing to wait for
-    return Result(overlapped, done);
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        if (!overlapped) {  // a plain blocking call: the same work, waited for here
+            OVERLAPPED local{};
+            auto event = std::make_shared<PosixEvent>(true, false);
+            MarkPending(&local);
+            if (!StartOp(make(port, &local, event), *event, *port) &&
+                WaitForEvents({&event, 1}, kInfinite) != kWaitObject0)
+                return Failed(static_cast<DWORD>(errno));
+            return Result(&local, done);
+        }
+        auto event = handles_.Find<PosixEvent>(overlapped->hEvent);
+        if (!event)
+            return Failed(EINVAL);
+        MarkPending(overlapped);
+        if (!StartOp(make(port, overlapped, event), *event, *port))
+            return Failed(kErrorIoPending);
+        if (Status(overlapped) != 0)
+            event->Reset();  // failed at once: nothing to wait for
+        return Result(overlapped, done);
+    });
 }
 
 bool PosixComDevice::WriteFile(THandle device, const void* buffer, DWORD count, DWORD* done,
@@ -160,7 +156,7 @@ bool PosixComDevice::GetOverlappedResult(THandle, OVERLAPPED* overlapped, DWORD*
             return Failed(EINVAL);
         if (!wait)
             event->Check();
-        else if (WaitForEvents({&event, 1}, INFINITE) != WAIT_OBJECT_0)
+        else if (WaitForEvents({&event, 1}, kInfinite) != kWaitObject0)
             return Failed(static_cast<DWORD>(errno));
     }
     return Result(overlapped, done);
@@ -168,118 +164,103 @@ bool PosixComDevice::GetOverlappedResult(THandle, OVERLAPPED* overlapped, DWORD*
 
 bool PosixComDevice::SetCommMask(THandle device, DWORD mask)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    port->SetMask(mask);
-    for (auto& wait : port->Pending(OpKind::Wait))
-        wait->Abort();  // a pending wait ends with no events
-    return true;
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        port->SetMask(mask);
+        for (auto& wait : port->Pending(OpKind::Wait))
+            wait->Abort();  // a pending wait ends with no events
+        return true;
+    });
 }
 
 bool PosixComDevice::WaitCommEvent(THandle device, DWORD* mask, OVERLAPPED* overlapped)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    if (!mask)
-        return Failed(EFAULT);
-    if (port->HasPending(OpKind::Wait))
-        return Failed(EINVAL);
-    if (port->HungUp() || port->Mask() == 0) {
-        // Fails at once with the event reset, so an event loop that waits regardless
-        // blocks until it is stopped rather than spinning.
-        if (overlapped)
-            if (auto event = handles_.Find<PosixEvent>(overlapped->hEvent))
-                event->Reset();
-        return Failed(port->HungUp() ? EIO : EINVAL);
-    }
-    return Start(device, overlapped, nullptr, [&](auto p, OVERLAPPED* o, auto event) {
-        return MakeWaitOp(std::move(p), o, std::move(event), mask);
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        if (!mask)
+            return Failed(EFAULT);
+        if (port->HasPending(OpKind::Wait))
+            return Failed(EINVAL);
+        if (port->HungUp() || port->Mask() == 0) {
+            // Fails at once with the event reset, so an event loop that waits regardless
+            // blocks until it is stopped rather than spinning.
+            if (overlapped)
+                if (auto event = handles_.Find<PosixEvent>(overlapped->hEvent))
+                    event->Reset();
+            return Failed(port->HungUp() ? EIO : EINVAL);
+        }
+        return Start(device, overlapped, nullptr, [&](auto p, OVERLAPPED* o, auto event) {
+            return MakeWaitOp(std::move(p), o, std::move(event), mask);
+        });
     });
 }
 
 bool PosixComDevice::ClearCommError(THandle device, DWORD* errors, COMSTAT* status)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    DWORD in = 0;
-    DWORD out = 0;
-    if (!port->InQueue(&in) || !port->OutQueue(&out))
-        return Failed(static_cast<DWORD>(errno));
-    DWORD found = port->TakeErrors();
-    if (errors)
-        *errors = found;
-    if (status)
-        *status = COMSTAT{0, in, out};
-    return true;
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        DWORD in = 0;
+        DWORD out = 0;
+        if (!port->InQueue(&in) || !port->OutQueue(&out))
+            return Failed(static_cast<DWORD>(errno));
+        DWORD found = port->TakeErrors();
+        if (errors)
+            *errors = found;
+        if (status)
+            *status = COMSTAT{0, in, out};
+        return true;
+    });
 }
 
 bool PosixComDevice::GetCommModemStatus(THandle device, DWORD* status)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    if (!status)
-        return Failed(EFAULT);
-    return port->ModemStatus(status) || Failed(static_cast<DWORD>(errno));
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        if (!status)
+            return Failed(EFAULT);
+        return port->ModemStatus(status) || Failed(static_cast<DWORD>(errno));
+    });
 }
 
 bool PosixComDevice::PurgeComm(THandle device, DWORD flags)
 {
-    auto port = handles_.Find<PosixPort>(device);
-    if (!port)
-        return Failed(EBADF);
-    if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
-        return Failed(EINVAL);
-    if (flags & PURGE_TXABORT)
-        for (auto& op : port->Pending(OpKind::Write))
-            op->Abort();
-    if (flags & PURGE_RXABORT)
-        for (auto& op : port->Pending(OpKind::Read))
-            op->Abort();
-    if ((flags & PURGE_TXCLEAR) && !port->DropOutput())
-        return Failed(static_cast<DWORD>(errno));
-    if ((flags & PURGE_RXCLEAR) && !port->DropInput())
-        return Failed(static_cast<DWORD>(errno));
-    return true;
+    return With<PosixPort>(device, [&](const std::shared_ptr<PosixPort>& port) {
+        if (flags & ~(kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear))
+            return Failed(EINVAL);
+        if (flags & kPurgeTxAbort)
+            for (auto& op : port->Pending(OpKind::Write))
+                op->Abort();
+        if (flags & kPurgeRxAbort)
+            for (auto& op : port->Pending(OpKind::Read))
+                op->Abort();
+        if ((flags & kPurgeTxClear) && !port->DropOutput())
+            return Failed(static_cast<DWORD>(errno));
+        if ((flags & kPurgeRxClear) && !port->DropInput())
+            return Failed(static_cast<DWORD>(errno));
+        return true;
+    });
 }
 
-THandle PosixComDevice::CreateEvent(bool manualReset, bool initialState)
+THandle PosixComDevice::NewEvent(bool manualReset, bool initialState)
 {
     return handles_.Add(std::make_shared<PosixEvent>(manualReset, initialState));
 }
 
 bool PosixComDevice::SetEvent(THandle handle)
 {
-    auto event = handles_.Find<PosixEvent>(handle);
-    if (!event)
-        return Failed(EBADF);
-    event->Set();
-    return true;
+    return With<PosixEvent>(handle, [&](const std::shared_ptr<PosixEvent>& event) {
+        event->Set();
+        return true;
+    });
 }
 
 bool PosixComDevice::ResetEvent(THandle handle)
 {
-    auto event = handles_.Find<PosixEvent>(handle);
-    if (!event)
-        return Failed(EBADF);
-    event->Reset();
-    return true;
+    return With<PosixEvent>(handle, [&](const std::shared_ptr<PosixEvent>& event) {
+        event->Reset();
+        return true;
+    });
 }
 
 DWORD PosixComDevice::WaitForSingleObject(THandle handle, DWORD milliseconds)
 {
-    auto event = handles_.Find<PosixEvent>(handle);
-    if (!event) {
-        lastError = EBADF;
-        return WAIT_FAILED;
-    }
-    DWORD result = WaitForEvents({&event, 1}, milliseconds);
-    if (result == WAIT_FAILED)
-        lastError = static_cast<DWORD>(errno);
-    return result;
+    return WaitForMultipleObjects(1, &handle, false, milliseconds);
 }
 
 DWORD PosixComDevice::WaitForMultipleObjects(DWORD count, const THandle* handles, bool waitAll,
@@ -287,7 +268,7 @@ DWORD PosixComDevice::WaitForMultipleObjects(DWORD count, const THandle* handles
 {
     if (waitAll || count == 0 || count > MaxWaitObjects || !handles) {
         lastError = EINVAL;
-        return WAIT_FAILED;
+        return kWaitFailed;
     }
     std::vector<std::shared_ptr<PosixEvent>> events;
     events.reserve(count);
@@ -295,12 +276,12 @@ DWORD PosixComDevice::WaitForMultipleObjects(DWORD count, const THandle* handles
         auto event = handles_.Find<PosixEvent>(handles[i]);
         if (!event) {
             lastError = EBADF;
-            return WAIT_FAILED;
+            return kWaitFailed;
         }
         events.push_back(std::move(event));
     }
     DWORD result = WaitForEvents(events, milliseconds);
-    if (result == WAIT_FAILED)
+    if (result == kWaitFailed)
         lastError = static_cast<DWORD>(errno);
     return result;
 }

@@ -21,35 +21,38 @@ public:
     // `output` takes the ports' writes: the kernel's driver, or a model in tests.
     explicit PosixComDevice(TLineOutput& output = KernelLineOutput()) : output_(output) {}
 
-    THandle CreateFile(const std::string& name) override;
-    bool CloseHandle(THandle handle) override;
-    DWORD GetLastError() override;
-    bool SetupComm(THandle device, DWORD inQueue, DWORD outQueue) override;
-    bool SetCommState(THandle device, const DCB& dcb) override;
-    bool SetCommTimeouts(THandle device, const COMMTIMEOUTS& timeouts) override;
-    bool WriteFile(THandle device, const void* buffer, DWORD count, DWORD* done,
-                   OVERLAPPED* overlapped) override;
-    bool ReadFile(THandle device, void* buffer, DWORD count, DWORD* done,
-                  OVERLAPPED* overlapped) override;
-    bool GetOverlappedResult(THandle device, OVERLAPPED* overlapped, DWORD* done,
+    comm::THandle OpenPort(const std::string& name) override;
+    bool CloseHandle(comm::THandle handle) override;
+    comm::DWORD GetLastError() override;
+    bool SetupComm(comm::THandle device, comm::DWORD inQueue, comm::DWORD outQueue) override;
+    bool SetCommState(comm::THandle device, const comm::DCB& dcb) override;
+    bool SetCommTimeouts(comm::THandle device, const comm::COMMTIMEOUTS& timeouts) override;
+    bool WriteFile(comm::THandle device, const void* buffer, comm::DWORD count, comm::DWORD* done,
+                   comm::OVERLAPPED* overlapped) override;
+    bool ReadFile(comm::THandle device, void* buffer, comm::DWORD count, comm::DWORD* done,
+                  comm::OVERLAPPED* overlapped) override;
+    bool GetOverlappedResult(comm::THandle device, comm::OVERLAPPED* overlapped, comm::DWORD* done,
                              bool wait) override;
-    bool SetCommMask(THandle device, DWORD mask) override;
-    bool WaitCommEvent(THandle device, DWORD* mask, OVERLAPPED* overlapped) override;
-    bool ClearCommError(THandle device, DWORD* errors, COMSTAT* status) override;
-    bool GetCommModemStatus(THandle device, DWORD* status) override;
-    bool PurgeComm(THandle device, DWORD flags) override;
-    THandle CreateEvent(bool manualReset, bool initialState) override;
-    bool SetEvent(THandle event) override;
-    bool ResetEvent(THandle event) override;
-    DWORD WaitForSingleObject(THandle event, DWORD milliseconds) override;
-    DWORD WaitForMultipleObjects(DWORD count, const THandle* events, bool waitAll,
-                                 DWORD milliseconds) override;
+    bool SetCommMask(comm::THandle device, comm::DWORD mask) override;
+    bool WaitCommEvent(comm::THandle device, comm::DWORD* mask, comm::OVERLAPPED* overlapped) override;
+    bool ClearCommError(comm::THandle device, comm::DWORD* errors, comm::COMSTAT* status) override;
+    bool GetCommModemStatus(comm::THandle device, comm::DWORD* status) override;
+    bool PurgeComm(comm::THandle device, comm::DWORD flags) override;
+    comm::THandle NewEvent(bool manualReset, bool initialState) override;
+    bool SetEvent(comm::THandle event) override;
+    bool ResetEvent(comm::THandle event) override;
+    comm::DWORD WaitForSingleObject(comm::THandle event, comm::DWORD milliseconds) override;
+    comm::DWORD WaitForMultipleObjects(comm::DWORD count, const comm::THandle* events,
+                                       bool waitAll, comm::DWORD milliseconds) override;
 
 private:
+    // `use(object)` for the object of type T that `handle` names; EBADF when none is.
+    template <typename T, typename Use>
+    bool With(comm::THandle handle, Use use);
     // Starts `op` on `overlapped`, or runs it to its end when there is no block.
     template <typename MakeOp>
-    bool Start(THandle device, OVERLAPPED* overlapped, DWORD* done, MakeOp make);
-    bool Result(OVERLAPPED* overlapped, DWORD* done);
+    bool Start(comm::THandle device, comm::OVERLAPPED* overlapped, comm::DWORD* done, MakeOp make);
+    bool Result(comm::OVERLAPPED* overlapped, comm::DWORD* done);
 
     TLineOutput& output_;
     HandleTable handles_;

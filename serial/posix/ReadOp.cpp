@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
+using namespace comm;
+
 namespace {
 
 constexpr DWORD MaxDword = 0xFFFFFFFF;

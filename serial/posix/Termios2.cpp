@@ -69,6 +69,15 @@ void SetFraming(struct termios2& line, const LineSetup& setup)
 
 } // namespace
 
+bool ReadLineState(int fd, LineState* state)
+{
+    struct termios2 line {};
+    if (ioctl(fd, TCGETS2, &line) != 0)
+        return false;
+    *state = LineState{line.c_cflag, line.c_ispeed, line.c_ospeed};
+    return true;
+}
+
 bool MakeRawLine(int fd)
 {
     struct termios2 line {};

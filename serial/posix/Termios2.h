@@ -18,6 +18,16 @@ struct LineSetup {
     unsigned char XoffChar = 19;
 };
 
+// The line as termios2 has it: the kernel keeps the exact rates, Bxxx ones too.
+struct LineState {
+    unsigned ControlFlags = 0;  // c_cflag
+    unsigned InputSpeed = 0;    // bit/s
+    unsigned OutputSpeed = 0;
+};
+
+// False with errno.
+bool ReadLineState(int fd, LineState* state);
+
 // Raw mode (no output processing, no CR/LF translation, no signal or line editing
 // characters), CLOCAL and CREAD, VMIN 1 and VTIME 0, keeping the present speed and
 // framing; false with errno.

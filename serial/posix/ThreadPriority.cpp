@@ -1,4 +1,4 @@
-#include "serial/ComThread.h"
+#include "serial/ThreadPriority.h"
 
 #include <pthread.h>
 #include <sched.h>

@@ -8,5 +8,5 @@
 class PosixEvent;
 
 // Waits until one of `events` is set (the lowest index wins), doing the work of the
-// operations pending on them meanwhile. WAIT_FAILED leaves errno.
-DWORD WaitForEvents(std::span<const std::shared_ptr<PosixEvent>> events, DWORD milliseconds);
+// operations pending on them meanwhile. comm::kWaitFailed leaves errno.
+comm::DWORD WaitForEvents(std::span<const std::shared_ptr<PosixEvent>> events, comm::DWORD milliseconds);

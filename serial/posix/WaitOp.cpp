@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+using namespace comm;
+
 namespace {
 
 class WaitOp final : public PendingOp {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
+using namespace comm;
+
 namespace {
 
 // MULTIPLIER x count + CONSTANT; none when both are zero.

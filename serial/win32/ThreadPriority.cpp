@@ -1,4 +1,4 @@
-#include "serial/ComThread.h"
+#include "serial/ThreadPriority.h"
 #include "serial/win32/WinApi.h"
 
 #include <array>

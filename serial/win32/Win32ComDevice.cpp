@@ -1,11 +1,10 @@
 #include "serial/win32/Win32ComDevice.h"
 
-#include "serial/ComErrors.h"
 #include "serial/win32/WinApi.h"
 
 #include <algorithm>
 
-const int TimeoutSystemCode = 1460;  // ERROR_TIMEOUT
+using namespace comm;
 
 static_assert(sizeof(COMMTIMEOUTS) == 20 && sizeof(COMSTAT) == 12 && sizeof(OVERLAPPED) == 32);
 
@@ -26,16 +25,10 @@ private:
 
 } // namespace
 
-TComDevice& SystemComDevice()
-{
-    static Win32ComDevice device;
-    return device;
-}
-
-THandle Win32ComDevice::CreateFile(const std::string& name)
+THandle Win32ComDevice::OpenPort(const std::string& name)
 {
     const THandle h = winapi::OpenPort(name);
-    return h == -1 ? INVALID_HANDLE_VALUE : h;
+    return h == -1 ? kInvalidHandle : h;
 }
 
 bool Win32ComDevice::CloseHandle(THandle handle)
@@ -87,7 +80,7 @@ bool Win32ComDevice::Started(bool ok, THandle device, OVERLAPPED* overlapped, DW
     if (ok || !overlapped)
         return ok;
     KeepLastError error;
-    if (error.Code() == ERROR_IO_PENDING) {
+    if (error.Code() == kErrorIoPending) {
         std::lock_guard lock(mutex_);
         pending_.push_back({device, overlapped, kind, mask, false});
         return false;
@@ -180,17 +173,17 @@ bool Win32ComDevice::GetCommModemStatus(THandle device, DWORD* status)
 // goes to the system.
 bool Win32ComDevice::PurgeComm(THandle device, DWORD flags)
 {
-    if ((flags & PURGE_RXCLEAR) && !winapi::PurgeComm(device, PURGE_RXCLEAR))
+    if ((flags & kPurgeRxClear) && !winapi::PurgeComm(device, kPurgeRxClear))
         return false;
-    if (flags & PURGE_TXABORT)
+    if (flags & kPurgeTxAbort)
         End(device, Kind::Write);
-    if (flags & PURGE_RXABORT)
+    if (flags & kPurgeRxAbort)
         End(device, Kind::Read);
     winapi::SetLastError(0);
     return true;
 }
 
-THandle Win32ComDevice::CreateEvent(bool manualReset, bool initialState)
+THandle Win32ComDevice::NewEvent(bool manualReset, bool initialState)
 {
     return winapi::NewEvent(manualReset, initialState);
 }

@@ -98,7 +98,7 @@ TEST_F(Form, ThePortHasTheTransmittersStoredSettingsAndTheGivenName)
     EXPECT_FALSE(port.Connected() || port.Loading());
     EXPECT_EQ(std::tuple(port.Port(), port.BaudRate(), port.FlowControl().ControlDTR(), port.FlowControl().ControlRTS(),
                          port.SyncMethod(), EventsToMask(port.Events())),
-              std::tuple(std::string("COM1"), br600, dtrDisable, rtsDisable, smNone, DWORD(0x5E7)));
+              std::tuple(std::string("COM1"), br600, dtrDisable, rtsDisable, smNone, std::uint32_t(0x5E7)));
     EXPECT_EQ(form_.RS232.Port(), pty_.Path());
 }
 

@@ -268,8 +268,10 @@ TEST_F(Runtime, TwoWritingProcessesLoseNoValue)
     const auto writeAll = [&](const std::filesystem::path& folder, int writer) {
         TIniFile ini(folder / "ports.ini");
         TRegistry key(folder / "port.reg");
-        for (int i = 0; i < 15; ++i)
-            ini.WriteInteger("Shared", id(writer, i), i), key.WriteInteger(id(writer, i), i);
+        for (int i = 0; i < 15; ++i) {
+            ini.WriteInteger("Shared", id(writer, i), i);
+            key.WriteInteger(id(writer, i), i);
+        }
     };
     EXPECT_TRUE(InTwoProcesses(dir.Path(), [&](const auto& folder) { writeAll(folder, 1); },
                                [&] { writeAll(dir.Path(), 0); }));

@@ -9,8 +9,12 @@
 
 TEST(ComErrors, CodesAndMessagesWithAndWithoutSystemCodeInEnglishAndPolish)
 {
-    const auto use = [](const char* lang) { SetEnvironment("LANG", lang), InitTextLookup(TEST_LOCALE_DIR); };
-    use("C"), InitComErrorMessages();
+    const auto use = [](const char* lang) {
+        SetEnvironment("LANG", lang);
+        InitTextLookup(TEST_LOCALE_DIR);
+    };
+    use("C");
+    InitComErrorMessages();
     use("pl_PL");  // the table was filled in English; the suffix follows the language of the moment
     EXPECT_EQ(EComPort(CError_OpenFailed, 5).Message(), "Unable to open com port (kod błędu systemu: 5)");
     use("C");
@@ -28,7 +32,9 @@ TEST(ComErrors, CodesAndMessagesWithAndWithoutSystemCodeInEnglishAndPolish)
     EXPECT_EQ(EComPort(CError_ConnChangeProp).Message(), "Nie można zmienić %s przy otwartym porcie");
     EXPECT_EQ(EComPort(CError_TimeoutsFailed, 31).Message(),
               "Błąd %s SetCommTimeouts %n31 (kod błędu systemu: %d)");
-    SetEnvironment("LANG", "pl_PL.UTF-8"), InitTextLookup(VORN_LOCALE_DIR), InitComErrorMessages();  // as shipped
+    SetEnvironment("LANG", "pl_PL.UTF-8");  // as shipped
+    InitTextLookup(VORN_LOCALE_DIR);
+    InitComErrorMessages();
     EXPECT_EQ(EComPort(CError_OpenFailed, 2).Message() + ", " + EInOutError(2).Message(),
               "Nie można otworzyć portu (kod błędu systemu: 2), Nie znaleziono pliku");
 }

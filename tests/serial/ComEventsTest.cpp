@@ -7,6 +7,9 @@
 #include "Platform.h"
 #include <tuple>
 
+using namespace comm;
+using namespace wnd;
+
 namespace {
 
 // Logs the reports and every line-event handler of the port.
@@ -52,24 +55,24 @@ protected:
 TEST_F(ComEvents, EveryEventReachesItsHandlerInTheFixedOrderOnTheThreadSyncMethodChooses)
 {
     EXPECT_EQ(EventsToMask(AllComEvents), 0x5FFu);
-    EXPECT_EQ(MaskToEvents(EV_RING | 0x200 | 0x800), TComEvents{evRing});  // unknown bits ignored
+    EXPECT_EQ(MaskToEvents(kEvRing | 0x200 | 0x800), TComEvents{evRing});  // unknown bits ignored
     LogAllHandlers(port, log);
     for (TSyncMethod method : {smNone, smThreadSync, smWindowSync}) {
         SCOPED_TRACE(static_cast<int>(method));
         log.Clear();
-        fake.ModemStatus = MS_CTS_ON | MS_RLSD_ON;
+        fake.ModemStatus = kMsCtsOn | kMsRlsdOn;
         fake.InQueue = 0;
         port.SetSyncMethod(method);
         port.SetConnected(true);
         ASSERT_TRUE(port.Connected() && fake.WaitForCall("WaitCommEvent", 1));
         port.Open();  // a second time: nothing
         fake.ClearCalls();
-        fake.PostCommEvent(EV_ERR | EV_RXCHAR);  // no error and no byte waiting after all
-        fake.PostCommEvent(EV_RING);
+        fake.PostCommEvent(kEvErr | kEvRxChar);  // no error and no byte waiting after all
+        fake.PostCommEvent(kEvRing);
         ASSERT_TRUE(log.WaitFor(6));
-        fake.CommErrors = CE_FRAME | CE_RXPARITY;  // parity unchecked: not reported
+        fake.CommErrors = kCeFrame | kCeRxParity;  // parity unchecked: not reported
         fake.InQueue = 2;
-        fake.ModemStatus = MS_CTS_ON;
+        fake.ModemStatus = kMsCtsOn;
         fake.PostCommEvent(EventsToMask(AllComEvents));
         ASSERT_TRUE(log.WaitFor(16));
         port.SetConnected(false);
@@ -95,8 +98,8 @@ TEST_F(ComEvents, FailingStepEndsTheThreadUnlessAMessageRanIt)
         SCOPED_TRACE(static_cast<int>(method));
         shown.clear();
         Open(method);
-        fake.PostCommEvent(EV_RING);
-        fake.PostCommEvent(EV_TXEMPTY);
+        fake.PostCommEvent(kEvRing);
+        fake.PostCommEvent(kEvTxEmpty);
         const bool goesOn = method == smWindowSync;  // shown, and the thread waits again
         if (goesOn)  // the report wakes the main thread; the thread's next wait comes after it
             EXPECT_TRUE(log.WaitFor(1) && fake.WaitForCall("WaitCommEvent", 3));
@@ -127,13 +130,13 @@ TEST_F(ComEvents, AnEventWhoseResultCannotBeReadIsNotReported)
     port.SetOnRing([&](TComponent*) { log.Add("Ring"); });
     Open(smNone);
     fake.Fail("GetOverlappedResult", 31, 1);
-    fake.PostCommEvent(EV_RING);
-    fake.PostCommEvent(EV_RING);
+    fake.PostCommEvent(kEvRing);
+    fake.PostCommEvent(kEvRing);
     ASSERT_TRUE(fake.WaitForCall("WaitCommEvent", 3));  // both taken: the thread waits again
     EXPECT_EQ(log.Entries(), Names{"Ring"});
     fake.Fail("GetOverlappedResult", 31);
     for (int i = 0; i < 3; ++i)
-        fake.PostCommEvent(EV_RING);
+        fake.PostCommEvent(kEvRing);
     EXPECT_TRUE(fake.WaitForCall("WaitCommEvent", 4));
     EXPECT_FALSE(fake.WaitForCall("WaitCommEvent", 5, 50ms));
     EXPECT_EQ(fake.Last("WaitForMultipleObjects").B, 1u);  // the stop event alone
@@ -146,13 +149,13 @@ TEST_F(ComEvents, CloseDuringAHandOverEndsTheDispatchButNotFromTheEventThread)
     });
     port.SetOnRLSDChange([&](TComponent*, bool on) { log.Add(on ? "RLSD+" : "RLSD-"); });
     Open(smNone);
-    fake.PostCommEvent(EV_RING);
+    fake.PostCommEvent(kEvRing);
     ASSERT_TRUE(log.WaitFor(1));
     EXPECT_TRUE(port.Connected());
     port.Close();
     Open(smThreadSync);  // a handler on the main thread closes the port
-    fake.ModemStatus = MS_RLSD_ON;
-    fake.PostCommEvent(EV_RING | EV_RLSD);
+    fake.ModemStatus = kMsRlsdOn;
+    fake.PostCommEvent(kEvRing | kEvRlsd);
     ASSERT_TRUE(log.WaitFor(1));
     EXPECT_FALSE(port.Connected() || port.ThreadCreated());
     EXPECT_EQ(log.Entries(), (Names{"RLSD-"}));  // the close's own report; the rest is dropped
@@ -168,7 +171,7 @@ TEST_F(ComEvents, TheThreadRunsAtThePortsPriorityAndCloseRunsTheReportWaitingFor
     for (int priority = cpIdle; priority <= cpTimeCritical; ++priority) {
         port.SetEventThreadPriority(TComThreadPriority(priority));
         Open(smNone);
-        fake.PostCommEvent(EV_RING);
+        fake.PostCommEvent(kEvRing);
         ASSERT_TRUE(log.WaitFor(1, false));
         EXPECT_EQ(scheduling, EventThreadScheduling(priority));
         port.Close();
@@ -176,7 +179,7 @@ TEST_F(ComEvents, TheThreadRunsAtThePortsPriorityAndCloseRunsTheReportWaitingFor
     }
     Open(smThreadSync);  // nobody serves the main thread until Close waits for the thread
     fake.ClearCalls();
-    fake.PostCommEvent(EV_RING);
+    fake.PostCommEvent(kEvRing);
     ASSERT_TRUE(fake.WaitForCall("GetOverlappedResult", 1));  // taken: the thread hands it over
     EXPECT_TRUE(log.Entries().empty());
     port.Close();
@@ -187,12 +190,12 @@ TEST_F(ComEvents, TheThreadRunsAtThePortsPriorityAndCloseRunsTheReportWaitingFor
 TEST_F(ComEvents, EachRefusedStepOfOpenLeavesThePortClosed)
 {
     const std::tuple<const char*, int, const char*> cases[] = {
-        {"CreateFile", 0, "Unable to open com port (win error code: 5)"},
+        {"OpenPort", 0, "Unable to open com port (win error code: 5)"},
         {"SetupComm", 0, "SetupComm function failed (win error code: 5)"},
         {"SetCommState", 0, "SetCommState function failed (win error code: 5)"},
         {"SetCommTimeouts", 0, "SetCommTimeouts failed (win error code: 5)"},
-        {"CreateEvent", 0, "Cannot start the event thread (error 5)"},
-        {"CreateEvent", 1, "Cannot start the event thread (error 5)"},
+        {"NewEvent", 0, "Cannot start the event thread (error 5)"},
+        {"NewEvent", 1, "Cannot start the event thread (error 5)"},
     };
     for (const auto& [call, after, message] : cases) {
         SCOPED_TRACE(testing::Message() << call << after);
@@ -202,9 +205,9 @@ TEST_F(ComEvents, EachRefusedStepOfOpenLeavesThePortClosed)
         LogAllHandlers(p, reports);
         device.Fail(call, 5, -1, after);
         EXPECT_THAT([&] { p.Open(); }, testing::ThrowsMessage<Exception>(message));
-        EXPECT_FALSE(p.Connected() || p.ThreadCreated() || p.Handle() != INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(p.Connected() || p.ThreadCreated() || p.Handle() != kInvalidHandle);
         EXPECT_EQ(reports.Entries(), (Names{"BeforeOpen"}));
-        const bool opened = std::string(call) != "CreateFile";
+        const bool opened = std::string(call) != "OpenPort";
         EXPECT_EQ(device.Last("CloseHandle").Handle, opened ? FakeComDevice::DeviceHandle : 0);
         EXPECT_EQ(device.LiveEvents(), 0);
     }
@@ -239,7 +242,7 @@ TEST_F(ComEvents, AClosedPortsWindowReachesNoHandler)
     ASSERT_GT(after, before + 1);
     Open(smWindowSync);
     for (HWND old = before + 1; old < after; ++old)
-        SendMessage(old, CM_COMPORT_EVENT, EV_RING, 0);
+        Send(old, CM_COMPORT_EVENT, kEvRing, 0);
     EXPECT_EQ(log.Entries(), Names{});
 }
 
@@ -291,7 +294,7 @@ TEST_F(ComEvents, RefusedCallsOnAnOpenPortLeaveItOpen)
     }
     EXPECT_EQ(std::make_pair(port.Buffer().OutputSize(), port.BaudRate()), std::make_pair(64, br115200));
     port.SetOnRing([&](TComponent*) { log.Add("Ring"); });  // the thread still reports
-    fake.PostCommEvent(EV_RING);
+    fake.PostCommEvent(kEvRing);
     EXPECT_TRUE(log.WaitFor(1));
     // SyncMethod cannot change under a running thread.
     EXPECT_EQ(Raised([&] { port.SetSyncMethod(smWindowSync); }), std::make_pair(CError_ConnChangeProp, -1));
@@ -301,10 +304,10 @@ TEST_F(ComEvents, RefusedCallsOnAnOpenPortLeaveItOpen)
     Open(smNone, {});
     EXPECT_FALSE(port.ThreadCreated());  // no events, no thread
     port.Parity().SetCheck(true);  // a parity error counts only when checked
-    fake.CommErrors = CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_BREAK | CE_TXFULL | CE_IOE | CE_MODE | 0x200;
+    fake.CommErrors = kCeRxOver | kCeOverrun | kCeRxParity | kCeBreak | kCeTxFull | kCeIoe | kCeMode | 0x200;
     EXPECT_EQ(port.TakeLineErrors(),
               (TComErrors{ceRxOver, ceOverrun, ceRxParity, ceBreak, ceTxFull, ceIO, ceMode}));
     EXPECT_TRUE(port.TakeLineErrors().Empty()) << "taken by the first call";
-    fake.ModemStatus = MS_DSR_ON | MS_RING_ON;
+    fake.ModemStatus = kMsDsrOn | kMsRingOn;
     EXPECT_EQ(port.LineSignals(), (TComLineSignals{lsDSR, lsRing}));
 }

@@ -20,6 +20,8 @@
 #include <unistd.h>
 #include <utility>
 
+using namespace comm;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -65,16 +67,24 @@ bool OthersAsleep()
 
 } // namespace
 
-TEST_F(PtyPortTest, LineCarriesEverySettingAndEachChangeAtOnce)
+// The kernel's BOTHER: the exact rate is in the speed fields.
+constexpr tcflag_t kOtherRate = CBAUDEX;
+
+TEST_F(PtyPortTest, AnOpenLineCarriesBytesAsTheyAre)
 {
     port.SetBaudRate(br600);
     port.Open();
-    const termios raw = pty.Line().Attributes;  // bytes go out and come in as they are
+    const termios raw = pty.Line().Attributes;
     EXPECT_EQ(raw.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD), CS8 | CLOCAL | CREAD);
     EXPECT_EQ((raw.c_iflag & (IXON | IXOFF | INPCK | ICRNL | INLCR | IGNCR | ISTRIP)) |
                   (raw.c_oflag & OPOST) | (raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)), 0u);
-    // Each rate, and a standard one by its own code, as a peer reading plain termios needs it.
-    const tcflag_t other = CBAUDEX;  // the kernel's BOTHER: the exact rate is in the speed fields
+}
+
+// A standard rate by its own code, as a peer reading plain termios needs it.
+TEST_F(PtyPortTest, EachRateReachesTheLineExactlyAndAStandardOneByItsCode)
+{
+    port.Open();
+    const tcflag_t other = kOtherRate;
     const std::pair<unsigned, tcflag_t> rates[] = {
         {31250, other}, {110, B110},     {300, B300},       {600, B600},     {1200, B1200},   {2400, B2400},
         {4800, B4800},  {9600, B9600},   {14400, other},    {19200, B19200}, {38400, B38400}, {56000, other},
@@ -87,13 +97,24 @@ TEST_F(PtyPortTest, LineCarriesEverySettingAndEachChangeAtOnce)
         EXPECT_EQ(std::make_tuple(line.InputSpeed, line.OutputSpeed, line.Attributes.c_cflag & CBAUD),
                   std::make_tuple(bits, bits, code)) << bits;
     }
-    port.SetBaudRate(brCustom);  // a custom rate with a code of its own gets that code
+}
+
+TEST_F(PtyPortTest, ACustomRateWithACodeOfItsOwnGetsThatCode)
+{
+    port.SetBaudRate(brCustom);
+    port.Open();
+    const tcflag_t other = kOtherRate;
     for (auto [bits, code] : {std::pair{50, B50}, {75, B75}, {134, B134}, {150, B150}, {200, B200}, {1800, B1800},
                               {230400, B230400}, {460800, B460800}, {921600, B921600}, {31250, other}}) {
         port.SetCustomBaudRate(bits);
         EXPECT_EQ(pty.Line().Attributes.c_cflag & CBAUD, code) << bits;
     }
-    // A pseudo-terminal forces CS8 and clears PARENB; the other framing bits stay as set.
+}
+
+// A pseudo-terminal forces CS8 and clears PARENB; the other framing bits stay as set.
+TEST_F(PtyPortTest, EachFramingAndFlowChangeReachesTheLineAtOnce)
+{
+    port.Open();
     TComParity odd;
     odd.SetBits(prOdd);
     TComFlowControl& flow = port.FlowControl();
@@ -109,10 +130,16 @@ TEST_F(PtyPortTest, LineCarriesEverySettingAndEachChangeAtOnce)
         {[&] { port.Parity().SetBits(prSpace); }, CMSPAR, INPCK, 17, 19},
         {[&] { port.SetStopBits(sbOne5StopBits); }, CMSPAR | CSTOPB, INPCK, 17, 19},
         {[&] { port.Parity().SetBits(prNone); }, CSTOPB, 0, 17, 19},
-        {[&] { flow.SetXonChar('Q'), flow.SetXoffChar(147); }, CSTOPB, 0, 'Q', 147},
+        {[&] {
+             flow.SetXonChar('Q');
+             flow.SetXoffChar(147);
+         }, CSTOPB, 0, 'Q', 147},
         {[&] { flow.SetFlowControl(fcSoftware); }, CSTOPB, IXON | IXOFF, 'Q', 147},
         {[&] { flow.SetFlowControl(fcHardware); }, CSTOPB | CRTSCTS, 0, 'Q', 147},
-        {[&] { port.SetFlowControl(TComFlowControl()), port.SetStopBits(sbTwoStopBits); }, CSTOPB, 0, 17, 19},
+        {[&] {
+             port.SetFlowControl(TComFlowControl());
+             port.SetStopBits(sbTwoStopBits);
+         }, CSTOPB, 0, 17, 19},
         {[&] { port.SetStopBits(sbOneStopBit); }, 0, 0, 17, 19},
     };
     for (const Case& c : cases) {
@@ -125,41 +152,75 @@ TEST_F(PtyPortTest, LineCarriesEverySettingAndEachChangeAtOnce)
     }
 }
 
-TEST_F(PtyPortTest, RefusedOpensTransfersAndSettingsLeaveThingsAsTheyWere)
+TEST_F(PtyPortTest, AWriteOnAClosedPortFailsAsOnABadHandle)
 {
-    EXPECT_EQ(Raised([&] { port.Write("x", 1); }), std::make_pair(CError_WriteFailed, EBADF));  // closed
+    EXPECT_EQ(Raised([&] { port.Write("x", 1); }), std::make_pair(CError_WriteFailed, EBADF));
+}
+
+TEST_F(PtyPortTest, AnOpenWhoseRateTheLineRefusesLeavesThePortClosedAndTheDeviceFree)
+{
     port.SetBaudRate(brCustom);
     port.SetCustomBaudRate(0);  // no line runs at 0 bit/s
     EXPECT_EQ(Raised([&] { port.Open(); }), std::make_pair(CError_SetStateFailed, EINVAL));
-    EXPECT_FALSE(port.Connected() || PortIsExclusive(pty.Path()));
+    EXPECT_FALSE(port.Connected());
+    EXPECT_FALSE(PortIsExclusive(pty.Path()));
+}
+
+TEST_F(PtyPortTest, ARateRefusedWhileOpenIsKeptButTheLineGoesOnAtItsLastOne)
+{
+    port.SetBaudRate(brCustom);
     port.SetCustomBaudRate(31250);
     port.Open();
-    EXPECT_TRUE(port.LineSignals().Empty() && port.TakeLineErrors().Empty());  // no modem lines, no counters
     EXPECT_EQ(Raised([&] { port.SetCustomBaudRate(0); }), std::make_pair(CError_SetStateFailed, EINVAL));
-    EXPECT_EQ(std::make_pair(port.CustomBaudRate(), port.Connected()), std::make_pair(0, true));
+    EXPECT_EQ(port.CustomBaudRate(), 0);
+    EXPECT_TRUE(port.Connected());
     EXPECT_EQ(pty.Line().OutputSpeed, 31250u);
     port.SetCustomBaudRate(1);  // slow, but a rate
     EXPECT_EQ(pty.Line().OutputSpeed, 1u);
+}
 
+TEST_F(PtyPortTest, APseudoTerminalShowsNoModemLinesAndNoLineErrors)
+{
+    port.Open();
+    EXPECT_TRUE(port.LineSignals().Empty());
+    EXPECT_TRUE(port.TakeLineErrors().Empty());
+}
+
+TEST_F(PtyPortTest, AnOpenPortHoldsItsDeviceExclusivelyUntilItCloses)
+{
+    port.Open();
+    EXPECT_TRUE(PortIsExclusive(pty.Path()));
+    port.Close();
+    EXPECT_FALSE(PortIsExclusive(pty.Path()));
+}
+
+TEST_F(PtyPortTest, AnOpenTheDeviceRefusesFailsWithTheSystemsCode)
+{
+    port.Open();
     TComPort other;
     other.SetEvents({});
     for (auto [path, error] :
          {std::pair{pty.Path(), EBUSY}, {"/dev/no-such-port", ENOENT}, {"/dev/null", ENOTTY}}) {
         other.SetPort(path);
         EXPECT_EQ(Raised([&] { other.Open(); }), std::make_pair(CError_OpenFailed, error)) << path;
-        EXPECT_FALSE(other.Connected());
+        EXPECT_FALSE(other.Connected()) << path;
     }
-    EXPECT_TRUE(PortIsExclusive(pty.Path()));
-    port.Close();
-    EXPECT_FALSE(PortIsExclusive(pty.Path()));
-    // A COMn name is the device its variable names, else the n-1st serial port.
+    EXPECT_TRUE(PortIsExclusive(pty.Path()));  // the holder keeps it
+}
+
+TEST_F(PtyPortTest, AComNameOpensTheDeviceItsVariableNames)
+{
     setenv("COM1_DEVICE", pty.Path().c_str(), 1);
-    other.SetPort("COM1");
-    other.Open();
+    port.SetPort("COM1");
+    port.Open();
     unsetenv("COM1_DEVICE");
-    EXPECT_EQ(other.Write("via COM1", 8), 8);
+    EXPECT_EQ(port.Write("via COM1", 8), 8);
     EXPECT_EQ(pty.Receive(8, 1000ms), "via COM1");
-    // Only a whole "COM" and a number name a COM port; an empty variable counts as none.
+}
+
+// Only a whole "COM" and a number name a COM port; an empty variable counts as none.
+TEST(PortName, APortNameGivesItsDevicePath)
+{
     setenv("COM1_DEVICE", "/dev/pts/unit", 1);
     setenv("COM12_DEVICE", "", 1);
     unsetenv("COM2_DEVICE");
@@ -412,7 +473,8 @@ TEST_F(PtyPortTest, PendingTransfersEndByAbortWithTheirCountsOrByHangUpWithAnErr
     pty.CloseMaster();
     EXPECT_EQ(Raised([&] { failedRead.get(); }), std::make_pair(CError_ReadFailed, EIO));
     EXPECT_EQ(Raised([&] { failedWrite.get(); }), std::make_pair(CError_WriteFailed, EIO));
-    port.DoneTransfer(read), port.DoneTransfer(write);
+    port.DoneTransfer(read);
+    port.DoneTransfer(write);
     EXPECT_EQ(Raised([&] { port.Write("x", 1); }), std::make_pair(CError_WriteFailed, EIO));
     errno = EINTR;  // as an earlier interrupted call leaves it: the hung-up line's end of file is no retry
     EXPECT_EQ(Raised([&] { port.Read(input.data(), 1); }), std::make_pair(CError_ReadFailed, EIO));
@@ -531,23 +593,23 @@ TEST(PtyDevice, WaitsThatCannotEndFailAtOnceAndCloseEndsWhatIsPending)
 {
     PtyPair pty;
     TComDevice& device = SystemComDevice();
-    const THandle port = device.CreateFile("\\\\.\\" + pty.Path());
+    const THandle port = device.OpenPort("\\\\.\\" + pty.Path());
     ASSERT_NE(port, THandle{});
     DWORD mask = 0, done = 0;
     OVERLAPPED wait{}, read{};
-    wait.hEvent = device.CreateEvent(true, true);
-    read.hEvent = device.CreateEvent(true, false);
+    wait.hEvent = device.NewEvent(true, true);
+    read.hEvent = device.NewEvent(true, false);
     ASSERT_TRUE(device.SetCommMask(port, 0));
     EXPECT_FALSE(device.WaitCommEvent(port, &mask, &wait));
     EXPECT_EQ(device.GetLastError(), DWORD(EINVAL));
-    EXPECT_EQ(device.WaitForSingleObject(wait.hEvent, 0), DWORD(WAIT_TIMEOUT));  // reset: a loop would block
+    EXPECT_EQ(device.WaitForSingleObject(wait.hEvent, 0), DWORD(kWaitTimeout));  // reset: a loop would block
     // A wait whose event is closed goes with it: the next one starts.
-    ASSERT_TRUE(device.SetCommMask(port, EV_RXCHAR));
+    ASSERT_TRUE(device.SetCommMask(port, kEvRxChar));
     OVERLAPPED dropped{};
-    dropped.hEvent = device.CreateEvent(true, false);
+    dropped.hEvent = device.NewEvent(true, false);
     for (OVERLAPPED* overlapped : {&dropped, &wait}) {
         EXPECT_FALSE(device.WaitCommEvent(port, &mask, overlapped));
-        EXPECT_EQ(device.GetLastError(), DWORD(ERROR_IO_PENDING));
+        EXPECT_EQ(device.GetLastError(), DWORD(kErrorIoPending));
         if (overlapped == &dropped)
             device.CloseHandle(dropped.hEvent);
     }
@@ -555,10 +617,10 @@ TEST(PtyDevice, WaitsThatCannotEndFailAtOnceAndCloseEndsWhatIsPending)
     ASSERT_TRUE(device.SetCommTimeouts(port, forever));
     char byte = 0;
     EXPECT_FALSE(device.ReadFile(port, &byte, 1, &done, &read));
-    EXPECT_EQ(device.GetLastError(), DWORD(ERROR_IO_PENDING));
+    EXPECT_EQ(device.GetLastError(), DWORD(kErrorIoPending));
     EXPECT_TRUE(device.CloseHandle(port));
     for (THandle ended : {read.hEvent, wait.hEvent})
-        EXPECT_EQ(device.WaitForSingleObject(ended, 1000), DWORD(WAIT_OBJECT_0));
+        EXPECT_EQ(device.WaitForSingleObject(ended, 1000), DWORD(kWaitObject0));
     device.CloseHandle(wait.hEvent);
     device.CloseHandle(read.hEvent);
 }
@@ -570,9 +632,9 @@ TEST(PtyDevice, AWaitTakesUpTo64EventsAndAFailedOneSaysWhy)
     TComDevice& device = SystemComDevice();
     std::vector<THandle> events(65);
     for (THandle& event : events)
-        event = device.CreateEvent(true, false);
-    EXPECT_EQ(device.WaitForMultipleObjects(64, events.data(), false, 0), DWORD(WAIT_TIMEOUT));
-    EXPECT_EQ(device.WaitForMultipleObjects(65, events.data(), false, 0), DWORD(WAIT_FAILED));
+        event = device.NewEvent(true, false);
+    EXPECT_EQ(device.WaitForMultipleObjects(64, events.data(), false, 0), DWORD(kWaitTimeout));
+    EXPECT_EQ(device.WaitForMultipleObjects(65, events.data(), false, 0), DWORD(kWaitFailed));
     EXPECT_EQ(device.GetLastError(), DWORD(EINVAL));
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
@@ -586,8 +648,8 @@ TEST(PtyDevice, AWaitTakesUpTo64EventsAndAFailedOneSaysWhy)
     const DWORD multiple = device.WaitForMultipleObjects(2, events.data(), false, 10);
     const DWORD multipleError = device.GetLastError();
     setrlimit(RLIMIT_NOFILE, &limit);
-    EXPECT_EQ(std::make_pair(single, singleError), std::make_pair(DWORD(WAIT_FAILED), DWORD(EMFILE)));
-    EXPECT_EQ(std::make_pair(multiple, multipleError), std::make_pair(DWORD(WAIT_FAILED), DWORD(EMFILE)));
+    EXPECT_EQ(std::make_pair(single, singleError), std::make_pair(DWORD(kWaitFailed), DWORD(EMFILE)));
+    EXPECT_EQ(std::make_pair(multiple, multipleError), std::make_pair(DWORD(kWaitFailed), DWORD(EMFILE)));
     for (THandle event : events)
         device.CloseHandle(event);
 }
@@ -618,8 +680,8 @@ TEST(PtyDevice, AWriteWhoseDeviceClosesAsItBeginsFails)
     PtyPair pty;
     LineClosedMidWrite line;
     PosixComDevice device(line);
-    const THandle port = device.CreateFile(pty.Path());
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    const THandle port = device.OpenPort(pty.Path());
+    ASSERT_NE(port, kInvalidHandle);
     COMMTIMEOUTS timeouts{};
     timeouts.WriteTotalTimeoutConstant = 200;
     ASSERT_TRUE(device.SetCommTimeouts(port, timeouts));

@@ -1,6 +1,6 @@
 // The settings of a port: text forms, the records they build, the flow-control
 // summary, and saving to and loading from registry keys and INI files.
-#include "serial/ComPersistence.h"
+#include "serial/ComValueForms.h"
 #include "runtime/IniFile.h"
 #include "runtime/RegistryKey.h"
 #include "SerialTest.h"
@@ -9,6 +9,8 @@
 #include <gmock/gmock.h>
 #include <cerrno>
 #include <sstream>
+
+using namespace comm;
 
 namespace {
 
@@ -152,8 +154,14 @@ TEST(ComSettings, FlowControlSummaryFollowsItsFourFields)
     EXPECT_EQ(std::make_pair(flow.ControlDTR(), flow.OutDSRFlow()), std::make_pair(dtrEnable, true));
     const std::function<void()> mixed[] = {
         [&] { flow.SetXonXoffIn(true); },  // one direction only
-        [&] { flow.SetFlowControl(fcHardware), flow.SetXonXoffOut(true); },
-        [&] { flow.SetFlowControl(fcHardware), flow.SetControlRTS(rtsToggle); }};
+        [&] {
+            flow.SetFlowControl(fcHardware);
+            flow.SetXonXoffOut(true);
+        },
+        [&] {
+            flow.SetFlowControl(fcHardware);
+            flow.SetControlRTS(rtsToggle);
+        }};
     for (const auto& mix : mixed) {
         mix();
         EXPECT_EQ(flow.FlowControl(), fcCustom);
@@ -166,7 +174,8 @@ TEST(ComSettings, QueueSizesAreRoundedDownToEvenAndWholeObjectsCopiedWithoutThei
 {
     TComBuffer buffer;
     for (auto [set, kept] : {std::pair{1025, 1024}, {1024, 1024}, {-3, -3}, {1, 0}, {0, 0}, {7, 6}}) {
-        buffer.SetInputSize(set), buffer.SetOutputSize(set);
+        buffer.SetInputSize(set);
+        buffer.SetOutputSize(set);
         EXPECT_EQ(std::make_pair(buffer.InputSize(), buffer.OutputSize()), std::make_pair(kept, kept)) << set;
     }
     TComPort source, target, plain;

@@ -47,7 +47,8 @@ TEST_F(DrainingPort, EachWriteReturnsAfterItsLineTimeAndCloseKeepsEveryByte)
 
 TEST_F(DrainingPort, TheTotalTimeOutCutsAWriteShortWithTheCountThatWentOut)
 {
-    port.Timeouts().SetWriteTotalMultiplier(0), port.Timeouts().SetWriteTotalConstant(200);
+    port.Timeouts().SetWriteTotalMultiplier(0);
+    port.Timeouts().SetWriteTotalConstant(200);
     port.Open();
     const auto before = Clock::now();
     const std::int32_t written = port.Write(std::string(30, 'x').data(), 30);

@@ -50,8 +50,14 @@ TEST_F(ModemLines, DtrAndRtsAreHeldAsTheSettingsSayAndTheLinesAreRead)
         {[&] { flow.SetControlDTR(dtrEnable); }, TIOCM_DTR},
         {[&] { flow.SetControlRTS(rtsEnable); }, TIOCM_DTR | TIOCM_RTS},
         {[&] { flow.SetControlDTR(dtrDisable); }, TIOCM_RTS},
-        {[&] { flow.SetControlRTS(rtsHandshake), flow.SetControlDTR(dtrHandshake); }, TIOCM_DTR | TIOCM_RTS},
-        {[&] { flow.SetControlRTS(rtsDisable), flow.SetControlDTR(dtrDisable); }, 0},
+        {[&] {
+             flow.SetControlRTS(rtsHandshake);
+             flow.SetControlDTR(dtrHandshake);
+         }, TIOCM_DTR | TIOCM_RTS},
+        {[&] {
+             flow.SetControlRTS(rtsDisable);
+             flow.SetControlDTR(dtrDisable);
+         }, 0},
     };
     for (std::size_t i = 0; i < std::size(held); ++i) {
         held[i].first();

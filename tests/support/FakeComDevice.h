@@ -1,7 +1,7 @@
 // A scripted TComDevice for what a pseudo-terminal cannot give: refused calls, line errors,
 // modem lines and line events of every kind (the rest is tested through SystemComDevice()).
 // - Every call is recorded (name, handle, two numbers) and fails when scripted to; a
-//   failed call touches nothing. CreateFile gives DeviceHandle; the fake moves no bytes.
+//   failed call touches nothing. OpenPort gives DeviceHandle; the fake moves no bytes.
 // - Events are the system layer's own, so waits block and wake as on a real port.
 // - WaitCommEvent completes at once with the oldest mask given to PostCommEvent, or goes
 //   pending until the next one; SetCommMask completes a pending wait with mask 0.
@@ -22,22 +22,22 @@
 
 struct FakeCall {
     std::string Name;  // the TComDevice member, e.g. "SetCommMask"
-    THandle Handle = 0;
-    DWORD A = 0;  // mask, flags, input queue size, manual reset
-    DWORD B = 0;  // output queue size, number of handles waited on, initial state
+    comm::THandle Handle = 0;
+    comm::DWORD A = 0;  // mask, flags, input queue size, manual reset
+    comm::DWORD B = 0;  // output queue size, number of handles waited on, initial state
 };
 
 class FakeComDevice : public TComDevice {
 public:
-    static constexpr THandle DeviceHandle = 0x1000;
+    static constexpr comm::THandle DeviceHandle = 0x1000;
 
     // `call` fails with `error` once `after` calls have passed, `times` times (-1: always).
-    void Fail(const std::string& call, DWORD error, int times = -1, int after = 0)
+    void Fail(const std::string& call, comm::DWORD error, int times = -1, int after = 0)
     {
         std::lock_guard lock(mutex_);
         scripts_[call] = Script{error, times, after};
     }
-    void PostCommEvent(DWORD mask)
+    void PostCommEvent(comm::DWORD mask)
     {
         std::lock_guard lock(mutex_);
         if (waitOverlapped_)
@@ -45,7 +45,7 @@ public:
         else
             posted_.push_back(mask);
     }
-    std::atomic<DWORD> CommErrors{0}, InQueue{0}, ModemStatus{0};  // what the device reports; errors once
+    std::atomic<comm::DWORD> CommErrors{0}, InQueue{0}, ModemStatus{0};  // what the device reports; errors once
 
     int Count(const std::string& call) const
     {
@@ -75,11 +75,11 @@ public:
         return called_.wait_for(lock, within, [&] { return CountLocked(call) >= count; });
     }
 
-    THandle CreateFile(const std::string&) override
+    comm::THandle OpenPort(const std::string&) override
     {
-        return Pass("CreateFile", 0) ? DeviceHandle : INVALID_HANDLE_VALUE;
+        return Pass("OpenPort", 0) ? DeviceHandle : comm::kInvalidHandle;
     }
-    bool CloseHandle(THandle handle) override
+    bool CloseHandle(comm::THandle handle) override
     {
         return Pass("CloseHandle", handle, 0, 0, [&] {
             if (waitOverlapped_ && waitOverlapped_->hEvent == handle)
@@ -89,20 +89,20 @@ public:
             return handle == DeviceHandle || Failed(EBADF);
         });
     }
-    DWORD GetLastError() override { return LastError(); }
-    bool SetupComm(THandle h, DWORD in, DWORD out) override { return Pass("SetupComm", h, in, out); }
-    bool SetCommState(THandle device, const DCB&) override { return Pass("SetCommState", device); }
-    bool SetCommTimeouts(THandle h, const COMMTIMEOUTS&) override { return Pass("SetCommTimeouts", h); }
-    bool WriteFile(THandle, const void*, DWORD, DWORD*, OVERLAPPED*) override { return Failed(ENOSYS); }
-    bool ReadFile(THandle, void*, DWORD, DWORD*, OVERLAPPED*) override { return Failed(ENOSYS); }
-    bool GetOverlappedResult(THandle device, OVERLAPPED* overlapped, DWORD* done, bool wait) override
+    comm::DWORD GetLastError() override { return LastError(); }
+    bool SetupComm(comm::THandle h, comm::DWORD in, comm::DWORD out) override { return Pass("SetupComm", h, in, out); }
+    bool SetCommState(comm::THandle device, const comm::DCB&) override { return Pass("SetCommState", device); }
+    bool SetCommTimeouts(comm::THandle h, const comm::COMMTIMEOUTS&) override { return Pass("SetCommTimeouts", h); }
+    bool WriteFile(comm::THandle, const void*, comm::DWORD, comm::DWORD*, comm::OVERLAPPED*) override { return Failed(ENOSYS); }
+    bool ReadFile(comm::THandle, void*, comm::DWORD, comm::DWORD*, comm::OVERLAPPED*) override { return Failed(ENOSYS); }
+    bool GetOverlappedResult(comm::THandle device, comm::OVERLAPPED* overlapped, comm::DWORD* done, bool wait) override
     {
         return Pass("GetOverlappedResult", device, wait, 0, [&] {
-            *done = static_cast<DWORD>(overlapped->InternalHigh);
+            *done = static_cast<comm::DWORD>(overlapped->InternalHigh);
             return true;
         });
     }
-    bool SetCommMask(THandle device, DWORD mask) override
+    bool SetCommMask(comm::THandle device, comm::DWORD mask) override
     {
         return Pass("SetCommMask", device, mask, 0, [&] {
             posted_.clear();
@@ -111,7 +111,7 @@ public:
             return true;
         });
     }
-    bool WaitCommEvent(THandle device, DWORD* mask, OVERLAPPED* overlapped) override
+    bool WaitCommEvent(comm::THandle device, comm::DWORD* mask, comm::OVERLAPPED* overlapped) override
     {
         return Pass("WaitCommEvent", device, 0, 0, [&] {
             overlapped->InternalHigh = 0;
@@ -120,56 +120,56 @@ public:
             waitMask_ = mask;
             waitOverlapped_ = overlapped;
             if (posted_.empty())
-                return Failed(ERROR_IO_PENDING);
+                return Failed(comm::kErrorIoPending);
             CompleteWait(posted_.front());
             posted_.pop_front();
             return true;
         });
     }
-    bool ClearCommError(THandle device, DWORD* errors, COMSTAT* status) override
+    bool ClearCommError(comm::THandle device, comm::DWORD* errors, comm::COMSTAT* status) override
     {
         return Pass("ClearCommError", device, 0, 0, [&] {
             *errors = CommErrors.exchange(0);
-            *status = COMSTAT{0, InQueue.load(), 0};
+            *status = comm::COMSTAT{0, InQueue.load(), 0};
             return true;
         });
     }
-    bool GetCommModemStatus(THandle device, DWORD* status) override
+    bool GetCommModemStatus(comm::THandle device, comm::DWORD* status) override
     {
         return Pass("GetCommModemStatus", device, 0, 0, [&] { return (*status = ModemStatus.load(), true); });
     }
-    bool PurgeComm(THandle device, DWORD flags) override { return Pass("PurgeComm", device, flags); }
-    THandle CreateEvent(bool manualReset, bool initialState) override
+    bool PurgeComm(comm::THandle device, comm::DWORD flags) override { return Pass("PurgeComm", device, flags); }
+    comm::THandle NewEvent(bool manualReset, bool initialState) override
     {
-        THandle event = 0;
-        Pass("CreateEvent", 0, manualReset, initialState, [&] {
-            event = System().CreateEvent(manualReset, initialState);
+        comm::THandle event = 0;
+        Pass("NewEvent", 0, manualReset, initialState, [&] {
+            event = System().NewEvent(manualReset, initialState);
             return events_.insert(event).second;
         });
         return event;
     }
-    bool SetEvent(THandle event) override { return System().SetEvent(event); }
-    bool ResetEvent(THandle event) override { return System().ResetEvent(event); }
-    DWORD WaitForSingleObject(THandle e, DWORD t) override { return System().WaitForSingleObject(e, t); }
-    DWORD WaitForMultipleObjects(DWORD count, const THandle* events, bool waitAll, DWORD ms) override
+    bool SetEvent(comm::THandle event) override { return System().SetEvent(event); }
+    bool ResetEvent(comm::THandle event) override { return System().ResetEvent(event); }
+    comm::DWORD WaitForSingleObject(comm::THandle e, comm::DWORD t) override { return System().WaitForSingleObject(e, t); }
+    comm::DWORD WaitForMultipleObjects(comm::DWORD count, const comm::THandle* events, bool waitAll, comm::DWORD ms) override
     {
         Pass("WaitForMultipleObjects", events[0], ms, count);  // the wait itself is not held up
         return System().WaitForMultipleObjects(count, events, waitAll, ms);
     }
 
 private:
-    struct Script { DWORD error; int times, after; };
+    struct Script { comm::DWORD error; int times, after; };
     static TComDevice& System() { return SystemComDevice(); }
-    static DWORD& LastError()
+    static comm::DWORD& LastError()
     {
-        static thread_local DWORD error = 0;
+        static thread_local comm::DWORD error = 0;
         return error;
     }
-    static bool Failed(DWORD error) { return (LastError() = error, false); }
+    static bool Failed(comm::DWORD error) { return (LastError() = error, false); }
 
     // Records the call; unless the script refuses it, runs `then` under the lock.
     template <typename Then = bool (*)()>
-    bool Pass(const char* name, THandle handle, DWORD a = 0, DWORD b = 0, Then then = [] { return true; })
+    bool Pass(const char* name, comm::THandle handle, comm::DWORD a = 0, comm::DWORD b = 0, Then then = [] { return true; })
     {
         std::lock_guard lock(mutex_);
         calls_.push_back(FakeCall{name, handle, a, b});
@@ -186,7 +186,7 @@ private:
     {
         return static_cast<int>(std::ranges::count(calls_, call, &FakeCall::Name));
     }
-    void CompleteWait(DWORD mask)  // under mutex_
+    void CompleteWait(comm::DWORD mask)  // under mutex_
     {
         *waitMask_ = mask;
         waitOverlapped_->Internal = 0;
@@ -198,8 +198,8 @@ private:
     mutable std::condition_variable called_;
     std::vector<FakeCall> calls_;
     std::map<std::string, Script> scripts_;
-    std::set<THandle> events_;
-    std::deque<DWORD> posted_;
-    DWORD* waitMask_ = nullptr;
-    OVERLAPPED* waitOverlapped_ = nullptr;
+    std::set<comm::THandle> events_;
+    std::deque<comm::DWORD> posted_;
+    comm::DWORD* waitMask_ = nullptr;
+    comm::OVERLAPPED* waitOverlapped_ = nullptr;
 };

@@ -9,6 +9,8 @@
 #include <thread>
 #include <gtest/gtest.h>
 
+using namespace comm;
+
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -104,7 +106,7 @@ TEST_F(WinPortTest, AnAbortEndsAPendingReadAtOnceAndTheQueuesCanBeCleared)
     const auto deadline = Clock::now() + 2s;
     while (port.ReceivedCount() < 3 && Clock::now() < deadline)
         std::this_thread::sleep_for(5ms);  // the count is the system's: nothing to wait on
-    EXPECT_TRUE(SystemComDevice().PurgeComm(port.Handle(), PURGE_RXCLEAR));
+    EXPECT_TRUE(SystemComDevice().PurgeComm(port.Handle(), kPurgeRxClear));
     EXPECT_EQ(port.ReceivedCount(), 0);
 }
 
@@ -154,15 +156,17 @@ TEST_F(WinPortTest, WhereWineDiffersFromWindows)
         then();
         const winapi::U32 waited = winapi::WaitForMultipleObjects(1, &o.hEvent, false, DWORD(within.count()));
         const winapi::U32 error = winapi::GetOverlappedResult(h, &o, &done, false) ? 0 : winapi::LastError();
-        if (waited == WAIT_TIMEOUT)
-            winapi::CancelIoEx(h, &o), winapi::GetOverlappedResult(h, &o, &done, true);
-        return waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : error;
+        if (waited == kWaitTimeout) {
+            winapi::CancelIoEx(h, &o);
+            winapi::GetOverlappedResult(h, &o, &done, true);
+        }
+        return waited == kWaitTimeout ? kWaitTimeout : error;
     };
     const auto maskEndsWait = [&]() -> winapi::U32 {
         winapi::U32 mask = 0;
         winapi::ResetEvent(o.hEvent);
-        winapi::SetCommMask(h, EV_RXCHAR);
-        if (!winapi::WaitCommEvent(h, &mask, &o) && winapi::LastError() != ERROR_IO_PENDING)
+        winapi::SetCommMask(h, kEvRxChar);
+        if (!winapi::WaitCommEvent(h, &mask, &o) && winapi::LastError() != kErrorIoPending)
             return winapi::LastError();
         winapi::SetCommMask(h, 0);
         return winapi::GetOverlappedResult(h, &o, &done, true) ? 0 : winapi::LastError();
@@ -183,10 +187,10 @@ TEST_F(WinPortTest, WhereWineDiffersFromWindows)
         {"a second open of a port: Windows refuses it, Wine grants it", secondOpen, 5, 0},
         {"a read whose time-outs end with nothing read: Windows completes it with 0 bytes, "
          "Wine fails it with ERROR_TIMEOUT", [&] { return readEnds([] {}, 2s); }, 0, winapi::kErrorTimeout},
-        {"PURGE_RXABORT: Windows ends a pending read, Wine leaves it to its time-outs",
+        {"kPurgeRxAbort: Windows ends a pending read, Wine leaves it to its time-outs",
          [&] { port.Timeouts().SetReadTotalConstant(5000);
-               return readEnds([&] { winapi::PurgeComm(h, PURGE_RXABORT); }, 500ms); },
-         winapi::kErrorOperationAborted, WAIT_TIMEOUT},
+               return readEnds([&] { winapi::PurgeComm(h, kPurgeRxAbort); }, 500ms); },
+         winapi::kErrorOperationAborted, kWaitTimeout},
         {"a new mask during a line-event wait: Windows completes the wait with no events, "
          "Wine fails it as aborted", maskEndsWait, 0, winapi::kErrorOperationAborted},
     };

@@ -1,8 +1,8 @@
 #include "tools/vorn-unit/LineSettings.h"
 
-// termios2 lives in the kernel's header, which clashes with <termios.h>.
-#include <asm/termbits.h>
-#include <sys/ioctl.h>
+#include "serial/posix/Termios2.h"
+
+#include <termios.h>
 
 #include <cerrno>
 #include <system_error>
@@ -65,11 +65,10 @@ LineSettings DecodeLineSettings(std::uint32_t cflag, std::uint32_t speed)
 
 LineSettings ReadLineSettings(int masterFd)
 {
-    struct termios2 t {};
-    if (::ioctl(masterFd, TCGETS2, &t) != 0)
+    LineState line;
+    if (!ReadLineState(masterFd, &line))
         throw std::system_error(errno, std::generic_category(), "cannot read the line settings");
-    // The kernel keeps c_ospeed as the real rate for Bxxx constants too.
-    return DecodeLineSettings(t.c_cflag, t.c_ospeed);
+    return DecodeLineSettings(line.ControlFlags, line.OutputSpeed);
 }
 
 std::string DescribeLineSettings(const LineSettings& s)

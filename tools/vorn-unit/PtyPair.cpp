@@ -1,6 +1,7 @@
 #include "tools/vorn-unit/PtyPair.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 #include <poll.h>
 #include <pty.h>
 
@@ -43,11 +44,11 @@ PtyPair::PtyPair()
 
 void PtyPair::Hold()
 {
-    if (slave_.Valid())
+    if (slave_.IsOpen())
         return;
     for (int attempt = 0; attempt < 2; ++attempt) {
         slave_.Reset(::open(slavePath_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-        if (slave_.Valid())
+        if (slave_.IsOpen())
             return;
         if (errno != EBUSY)
             ThrowErrno("cannot reopen " + slavePath_);
@@ -62,6 +63,6 @@ void PtyPair::Hold()
 
 bool PtyPair::MasterHungUp() const
 {
-    pollfd p{master_.Get(), POLLIN, 0};
+    pollfd p{Master(), POLLIN, 0};
     return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP);
 }

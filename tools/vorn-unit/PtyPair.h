@@ -7,7 +7,7 @@
 // hang-up, after every byte written before it (exact, no timer, no guess).
 #pragma once
 
-#include "tools/vorn-unit/UniqueFd.h"
+#include "runtime/FileDescriptor.h"
 
 #include <string>
 
@@ -16,9 +16,9 @@ public:
     // Opens the pair and holds the slave. Throws std::system_error.
     PtyPair();
 
-    int Master() const noexcept { return master_.Get(); }
+    int Master() const noexcept { return static_cast<int>(master_.Get()); }
     const std::string& SlavePath() const noexcept { return slavePath_; }
-    bool Holding() const noexcept { return slave_.Valid(); }
+    bool Holding() const noexcept { return slave_.IsOpen(); }
 
     // Opens the unit's own slave descriptor again unless it is open. It holds no
     // lock, so the transmitter's TIOCEXCL and flock still succeed after it. When
@@ -32,7 +32,7 @@ public:
 private:
     bool MasterHungUp() const;
 
-    UniqueFd master_;
-    UniqueFd slave_;
+    TFd master_;
+    TFd slave_;
     std::string slavePath_;
 };

@@ -1,6 +1,7 @@
 #include "tools/vorn-unit/UploadFile.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -18,8 +19,8 @@ int OpenTruncated(const std::string& path)
 
 UploadFile::UploadFile(std::string path) : path_(std::move(path))
 {
-    UniqueFd fd(OpenTruncated(path_));
-    if (!fd.Valid())
+    TFd fd(OpenTruncated(path_));
+    if (!fd.IsOpen())
         throw std::system_error(errno, std::generic_category(), "cannot write " + path_);
 }
 
@@ -27,13 +28,13 @@ void UploadFile::Begin()
 {
     error_.clear();
     fd_.Reset(OpenTruncated(path_));
-    if (!fd_.Valid())
+    if (!fd_.IsOpen())
         Fail("cannot write", errno);
 }
 
 void UploadFile::Write(std::string_view bytes)
 {
-    while (fd_.Valid() && !bytes.empty()) {
+    while (fd_.IsOpen() && !bytes.empty()) {
         const ssize_t n = ::write(fd_.Get(), bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
@@ -48,7 +49,7 @@ void UploadFile::Write(std::string_view bytes)
 std::string UploadFile::Finish()
 {
     // close() is where a full disk or a network file system may report a lost write.
-    if (fd_.Valid() && ::close(fd_.Release()) != 0)
+    if (fd_.IsOpen() && ::close(fd_.Release()) != 0)
         Fail("cannot write", errno);
     return error_;
 }

@@ -2,7 +2,7 @@
 // upload the file holds exactly that upload's bytes.
 #pragma once
 
-#include "tools/vorn-unit/UniqueFd.h"
+#include "runtime/FileDescriptor.h"
 
 #include <string>
 #include <string_view>
@@ -24,6 +24,6 @@ private:
     void Fail(const char* what, int error);
 
     std::string path_;
-    UniqueFd fd_;
+    TFd fd_;
     std::string error_;
 };

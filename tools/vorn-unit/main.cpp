@@ -57,7 +57,7 @@ int main(int argc, char** argv)
         }
     }
     try {
-        const UniqueFd signals(BlockedSignalFd());
+        const TFd signals(BlockedSignalFd());
         std::unique_ptr<UploadFile> file;
         if (!output.empty())
             file = std::make_unique<UploadFile>(output);

@@ -88,7 +88,8 @@ TEST_F(Runtime, ASettingsFileOpenedAsDescriptorZeroIsClosedLikeAnyOther)
     ::close(0);
     TIniFile(file).WriteString("S", "Port", "COM2");
     const bool closed = ::fcntl(0, F_GETFD) == -1;
-    ::dup2(saved, 0), ::close(saved);
+    ::dup2(saved, 0);
+    ::close(saved);
     EXPECT_TRUE(closed);
 }
 

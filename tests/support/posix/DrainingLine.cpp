@@ -1,19 +1,19 @@
 #include "DrainingLine.h"
+
+#include "serial/posix/Termios2.h"
+
 #include <termios.h>
 #include <unistd.h>
-
-bool ReadPtySpeed(int fd, unsigned* input, unsigned* output);
 
 namespace {
 
 // The line time of one byte at the terminal's present speed and stop bits.
 std::chrono::microseconds ByteTime(int fd)
 {
-    unsigned in = 0, out = 0;
-    termios line {};
-    if (!ReadPtySpeed(fd, &in, &out) || out == 0 || tcgetattr(fd, &line) != 0)
+    LineState line;
+    if (!ReadLineState(fd, &line) || line.OutputSpeed == 0)
         return {};
-    return std::chrono::microseconds(1000000ull * ((line.c_cflag & CSTOPB) ? 11 : 10) / out);
+    return std::chrono::microseconds(1000000ull * ((line.ControlFlags & CSTOPB) ? 11 : 10) / line.OutputSpeed);
 }
 
 } // namespace

@@ -1,4 +1,7 @@
 #include "PtyPair.h"
+
+#include "serial/posix/Termios2.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -9,8 +12,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <utility>
-
-bool ReadPtySpeed(int fd, unsigned* input, unsigned* output);
 
 namespace {
 
@@ -89,9 +90,11 @@ std::string PtyPair::Receive(std::size_t count, std::chrono::milliseconds within
 PtyLine PtyPair::Line() const
 {
     PtyLine line;
-    if (tcgetattr(master_, &line.Attributes) != 0 ||
-        !ReadPtySpeed(master_, &line.InputSpeed, &line.OutputSpeed))
+    LineState exact;
+    if (tcgetattr(master_, &line.Attributes) != 0 || !ReadLineState(master_, &exact))
         throw Failure("reading the slave's termios");
+    line.InputSpeed = exact.InputSpeed;
+    line.OutputSpeed = exact.OutputSpeed;
     return line;
 }
 

@@ -1,9 +1,12 @@
 // Work handed to the main thread: synchronous hand-overs and messages to hidden
 // windows, with the waits that keep two threads from blocking each other.
-#include "SerialTest.h"
+#include "EventLog.h"
+#include <gtest/gtest.h>
 #include <atomic>
 #include <future>
 #include <thread>
+
+using namespace wnd;
 
 namespace {
 
@@ -70,7 +73,7 @@ TEST(MainThread, SentMessageRepliedOnEntryReleasesTheSenderFirst)
     std::promise<void> senderBack;
     std::atomic<bool> wasInSend{false}, secondReply{true};
     const HWND window = AllocateHWnd([&](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-        if (message != WM_USER + 1)
+        if (message != kWmUser + 1)
             return std::intptr_t{-1};
         wasInSend = InSendMessage() && wParam == 32 && lParam == 5;
         ReplyMessage(42);
@@ -81,16 +84,16 @@ TEST(MainThread, SentMessageRepliedOnEntryReleasesTheSenderFirst)
     });
     ASSERT_NE(window, 0u);
     EXPECT_EQ(ServeWhile([&] {
-        const std::intptr_t result = SendMessage(window, WM_USER + 1, 32, 5);
+        const std::intptr_t result = Send(window, kWmUser + 1, 32, 5);
         senderBack.set_value();
         return result;
     }), 42);
     EXPECT_TRUE(wasInSend && !secondReply);
     EXPECT_FALSE(ReplyMessage(1));  // not in a sent message
     // Without a reply the sender gets what the procedure returns.
-    EXPECT_EQ(ServeWhile([&] { return SendMessage(window, WM_USER + 2, 0, 0); }), -1);
+    EXPECT_EQ(ServeWhile([&] { return Send(window, kWmUser + 2, 0, 0); }), -1);
     DeallocateHWnd(window);
-    EXPECT_EQ(SendMessage(window, WM_USER + 2, 0, 0), 0);
+    EXPECT_EQ(Send(window, kWmUser + 2, 0, 0), 0);
 }
 
 TEST(MainThread, ReleasingAWindowAnswersOnlyItsOwnQueuedMessages)
@@ -100,9 +103,9 @@ TEST(MainThread, ReleasingAWindowAnswersOnlyItsOwnQueuedMessages)
     auto proc = [&](std::uint32_t, std::uintptr_t, std::intptr_t) { return std::intptr_t{++calls}; };
     const HWND released = AllocateHWnd(proc);
     const HWND kept = AllocateHWnd(proc);
-    auto toKept = std::async(std::launch::async, [&] { return SendMessage(kept, WM_USER, 0, 0); });
+    auto toKept = std::async(std::launch::async, [&] { return Send(kept, kWmUser, 0, 0); });
     ASSERT_TRUE(wakeups.WaitFor(1, false));
-    auto toReleased = std::async(std::launch::async, [&] { return SendMessage(released, WM_USER, 0, 0); });
+    auto toReleased = std::async(std::launch::async, [&] { return Send(released, kWmUser, 0, 0); });
     ASSERT_TRUE(wakeups.WaitFor(2, false));
     DeallocateHWnd(released);
     const bool answered = toReleased.wait_for(1s) == std::future_status::ready;  // not left waiting

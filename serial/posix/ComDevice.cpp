@@ -1,0 +1,9 @@
+#include "serial/ComDevice.h"
+
+#include "serial/posix/PosixComDevice.h"
+
+TComDevice& SystemComDevice()
+{
+    static PosixComDevice device;
+    return device;
+}

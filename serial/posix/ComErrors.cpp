@@ -1,0 +1,5 @@
+#include "serial/ComErrors.h"
+
+#include <cerrno>
+
+const int TimeoutSystemCode = ETIMEDOUT;

@@ -1,0 +1,3 @@
+#include "serial/ComErrors.h"
+
+const int TimeoutSystemCode = 1460;  // ERROR_TIMEOUT
