@@ -482,28 +482,47 @@ TEST_F(PtyPortTest, PendingTransfersEndByAbortWithTheirCountsOrByHangUpWithAnErr
     EXPECT_FALSE(port.Connected());
 }
 
-TEST_F(PtyPortTest, TransferRecordsAreCheckedAndAPendingReadGetsWhatTheEventThreadTookIn)
-{
-    port.SetEvents({evRxChar});
-    port.Timeouts().SetReadTotalMultiplier(-1);  // a read ends as soon as anything is there
-    port.Timeouts().SetReadTotalConstant(1000);
-    port.Open();
+// An open port whose reads end as soon as anything is there, with a transfer record's slot.
+class PtyTransferTest : public PtyPortTest {
+protected:
+    void SetUp() override
+    {
+        port.SetEvents({evRxChar});
+        port.Timeouts().SetReadTotalMultiplier(-1);
+        port.Timeouts().SetReadTotalConstant(1000);
+        port.Open();
+    }
+    void TearDown() override { port.DoneTransfer(transfer); }
+
     TComTransfer* transfer = nullptr;
     char buffer[8] = {};
+};
+
+TEST_F(PtyTransferTest, TransfersWithoutARecordFailAsInvalid)
+{
     const std::function<void()> calls[] = {[&] { port.StartWrite(buffer, 1, transfer); },
                                            [&] { port.StartRead(buffer, 1, transfer); },
                                            [&] { port.WaitForTransfer(transfer); }};
     for (const auto& call : calls)
         EXPECT_EQ(Raised(call), std::make_pair(CError_InvalidAsync, -1));
     port.DoneTransfer(transfer);  // releasing nothing is harmless
+}
+
+TEST_F(PtyTransferTest, AWaitOnARecordWithNothingStartedReturnsAtOnce)
+{
     port.InitTransfer(transfer);
     auto waited = std::async(std::launch::async, [&] { return port.WaitForTransfer(transfer); });
-    const bool complete = waited.wait_for(1s) == std::future_status::ready;  // nothing started: done
+    const bool complete = waited.wait_for(1s) == std::future_status::ready;
     if (!complete)
         port.Device().SetEvent(transfer->Overlapped.hEvent);
     EXPECT_TRUE(complete);
     EXPECT_EQ(waited.get(), 0);
-    // With an interval the read ends that long after a byte; before the first it sleeps too.
+}
+
+// With an interval the read ends that long after a byte; before the first it sleeps too.
+TEST_F(PtyTransferTest, APendingReadGetsWhatArrivesWhileTheEventThreadWaitsBesideIt)
+{
+    port.InitTransfer(transfer);
     for (const auto& [sent, interval] : {std::pair{"a", -1}, {"bc", 20}, {"def", -1}}) {
         port.Timeouts().SetReadInterval(interval);
         EXPECT_EQ(port.StartRead(buffer, 8, transfer), 0);
@@ -514,14 +533,23 @@ TEST_F(PtyPortTest, TransferRecordsAreCheckedAndAPendingReadGetsWhatTheEventThre
         EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(got.get())), std::string(sent));
         EXPECT_LT(Since(start), 500ms);
     }
-    pty.Send("now");  // already there: the read, and a write, complete as they start
+}
+
+TEST_F(PtyTransferTest, TransfersOfBytesAlreadyThereCompleteAsTheyStart)
+{
+    port.InitTransfer(transfer);
+    pty.Send("now");
     ASSERT_TRUE(Arrived(port, 3));
     EXPECT_EQ(port.StartRead(buffer, 8, transfer), 3);
     EXPECT_EQ(port.WaitForTransfer(transfer), 3);
     EXPECT_EQ(std::string(buffer, 3), "now");
     EXPECT_EQ(port.StartWrite("out", 3, transfer), 3);
     EXPECT_EQ(port.WaitForTransfer(transfer), 3);
-    // A record released while its read is pending takes the read with it.
+}
+
+TEST_F(PtyTransferTest, AReleasedRecordTakesItsPendingReadWithIt)
+{
+    port.InitTransfer(transfer);
     auto pending = std::make_unique<char[]>(4);
     EXPECT_EQ(port.StartRead(pending.get(), 4, transfer), 0);
     port.DoneTransfer(transfer);
@@ -627,31 +655,57 @@ TEST(PtyDevice, WaitsThatCannotEndFailAtOnceAndCloseEndsWhatIsPending)
 
 // A wait takes up to 64 events, as on Windows; one that cannot watch its events (no
 // descriptor left for their wake-ups) fails with the reason.
-TEST(PtyDevice, AWaitTakesUpTo64EventsAndAFailedOneSaysWhy)
-{
+namespace {
+
+// Events of the system device layer, closed with their owner.
+class DeviceEvents {
+public:
+    explicit DeviceEvents(std::size_t count) : handles(count)
+    {
+        for (THandle& event : handles)
+            event = device.NewEvent(true, false);
+    }
+    ~DeviceEvents()
+    {
+        for (THandle event : handles)
+            device.CloseHandle(event);
+    }
+    DeviceEvents(const DeviceEvents&) = delete;
+    DeviceEvents& operator=(const DeviceEvents&) = delete;
+
     TComDevice& device = SystemComDevice();
-    std::vector<THandle> events(65);
-    for (THandle& event : events)
-        event = device.NewEvent(true, false);
-    EXPECT_EQ(device.WaitForMultipleObjects(64, events.data(), false, 0), DWORD(kWaitTimeout));
-    EXPECT_EQ(device.WaitForMultipleObjects(65, events.data(), false, 0), DWORD(kWaitFailed));
+    std::vector<THandle> handles;
+};
+
+} // namespace
+
+TEST(PtyDevice, AWaitTakesUpTo64Events)
+{
+    DeviceEvents events(65);
+    TComDevice& device = events.device;
+    EXPECT_EQ(device.WaitForMultipleObjects(64, events.handles.data(), false, 0), DWORD(kWaitTimeout));
+    EXPECT_EQ(device.WaitForMultipleObjects(65, events.handles.data(), false, 0), DWORD(kWaitFailed));
     EXPECT_EQ(device.GetLastError(), DWORD(EINVAL));
+}
+
+TEST(PtyDevice, AWaitWithNoDescriptorLeftFailsAndSaysWhy)
+{
+    DeviceEvents events(65);
+    TComDevice& device = events.device;
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
     const int next = ::dup(0);  // the lowest free descriptor: below the limit, no new one
     ::close(next);
     const rlimit full{rlim_t(next), limit.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &full), 0);
-    const DWORD single = device.WaitForSingleObject(events[0], 10);
+    const DWORD single = device.WaitForSingleObject(events.handles[0], 10);
     const DWORD singleError = device.GetLastError();
-    device.WaitForMultipleObjects(65, events.data(), false, 0);  // EINVAL again, for the next to replace
-    const DWORD multiple = device.WaitForMultipleObjects(2, events.data(), false, 10);
+    device.WaitForMultipleObjects(65, events.handles.data(), false, 0);  // EINVAL again, for the next to replace
+    const DWORD multiple = device.WaitForMultipleObjects(2, events.handles.data(), false, 10);
     const DWORD multipleError = device.GetLastError();
     setrlimit(RLIMIT_NOFILE, &limit);
     EXPECT_EQ(std::make_pair(single, singleError), std::make_pair(DWORD(kWaitFailed), DWORD(EMFILE)));
     EXPECT_EQ(std::make_pair(multiple, multipleError), std::make_pair(DWORD(kWaitFailed), DWORD(EMFILE)));
-    for (THandle event : events)
-        device.CloseHandle(event);
 }
 
 namespace {
@@ -667,7 +721,11 @@ struct LineClosedMidWrite final : TLineOutput {
         errno = EAGAIN;
         return -1;
     }
-    bool Queued(int, int* bytes) override { return (*bytes = 0, true); }
+    bool Queued(int, int* bytes) override
+    {
+        *bytes = 0;
+        return true;
+    }
     bool Drop(int) override { return true; }
 };
 

@@ -136,7 +136,10 @@ public:
     }
     bool GetCommModemStatus(comm::THandle device, comm::DWORD* status) override
     {
-        return Pass("GetCommModemStatus", device, 0, 0, [&] { return (*status = ModemStatus.load(), true); });
+        return Pass("GetCommModemStatus", device, 0, 0, [&] {
+            *status = ModemStatus.load();
+            return true;
+        });
     }
     bool PurgeComm(comm::THandle device, comm::DWORD flags) override { return Pass("PurgeComm", device, flags); }
     comm::THandle NewEvent(bool manualReset, bool initialState) override
@@ -165,7 +168,11 @@ private:
         static thread_local comm::DWORD error = 0;
         return error;
     }
-    static bool Failed(comm::DWORD error) { return (LastError() = error, false); }
+    static bool Failed(comm::DWORD error)
+    {
+        LastError() = error;
+        return false;
+    }
 
     // Records the call; unless the script refuses it, runs `then` under the lock.
     template <typename Then = bool (*)()>
