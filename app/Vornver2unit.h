@@ -23,7 +23,7 @@ public:
     QFileDialog* OpenHEX;
 
 private:
-    TTransmitterForm form_;
+    TTransmitterForm form_;  // made before RS232, which names its port
 
 public:
     TComPort& RS232 = form_.RS232;
