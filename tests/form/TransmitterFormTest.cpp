@@ -99,6 +99,10 @@ TEST_F(Form, ThePortHasTheTransmittersStoredSettingsAndTheGivenName)
     EXPECT_EQ(std::tuple(port.Port(), port.BaudRate(), port.FlowControl().ControlDTR(), port.FlowControl().ControlRTS(),
                          port.SyncMethod(), EventsToMask(port.Events())),
               std::tuple(std::string("COM1"), br600, dtrDisable, rtsDisable, smNone, std::uint32_t(0x5E7)));
+    const TComFlowControl& flow = port.FlowControl();
+    EXPECT_FALSE(flow.OutCTSFlow() || flow.OutDSRFlow() || flow.XonXoffOut() || flow.XonXoffIn());
+    EXPECT_EQ(std::tuple(port.Parity().Bits(), port.StopBits(), port.DataBits()),
+              std::tuple(prNone, sbOneStopBit, dbEight));
     EXPECT_EQ(form_.RS232.Port(), pty_.Path());
 }
 

@@ -66,6 +66,15 @@ TEST(HexFileReader, LineEndsCtrlZAndOrdinaryBytesAtEveryBufferBoundary)
     EXPECT_EQ(ReadLines(path, HexFileReader::DefaultBufferSize), ReadLines(path, 1));
 }
 
+// Either case; a digit that is missing or no hex digit counts 0.
+TEST(UploadStream, HexPairsGiveTheirByte)
+{
+    const std::pair<std::string_view, int> pairs[] = {{"A5", 0xA5}, {"a5", 0xA5}, {"0F", 0x0F}, {"F", 0xF0},
+                                                      {"", 0}, {"G1", 0x01}, {"1G", 0x10}, {"FFx", 0xFF}};
+    for (const auto& [pair, byte] : pairs)
+        EXPECT_EQ(HexPairToByte(pair), byte) << pair;
+}
+
 // Shared with other readers while open, kept from writers, released on close.
 class HexFileReaderHold : public ::testing::Test {
 protected:
