@@ -3,6 +3,7 @@
 #include "gauge/GaugeMath.h"
 #include "runtime/Exception.h"
 #include "runtime/Format.h"
+#include "runtime/StoreIfChanged.h"
 #include "runtime/TextLookup.h"
 
 #include <algorithm>
@@ -12,16 +13,6 @@ namespace {
 EInvalidOperation RangeError(std::int64_t low, std::int64_t high)
 {
     return EInvalidOperation(FormatTemplate(RuntimeText("Value must be between %d and %d"), {low, high}));
-}
-
-// Stores a changed value; true when it changed.
-template <typename T>
-bool Assign(T& field, T value)
-{
-    if (field == value)
-        return false;
-    field = value;
-    return true;
 }
 
 } // namespace
@@ -61,32 +52,32 @@ bool TGaugeModel::SetProgress(std::int32_t value)
         value = minValue_;
     else if (value > maxValue_)
         value = maxValue_;
-    return Assign(progress_, value) && Percent() != before;
+    return StoreIfChanged(progress_, value) && Percent() != before;
 }
 
 bool TGaugeModel::SetKind(TGaugeKind value)
 {
-    return value <= gkNeedle && Assign(kind_, value);
+    return value <= gkNeedle && StoreIfChanged(kind_, value);
 }
 
 bool TGaugeModel::SetShowText(bool value)
 {
-    return Assign(showText_, value);
+    return StoreIfChanged(showText_, value);
 }
 
 bool TGaugeModel::SetBorderStyle(TBorderStyle value)
 {
-    return value <= bsSingle && Assign(borderStyle_, value);
+    return value <= bsSingle && StoreIfChanged(borderStyle_, value);
 }
 
 bool TGaugeModel::SetForeColor(TColor value)
 {
-    return Assign(foreColor_, value);
+    return StoreIfChanged(foreColor_, value);
 }
 
 bool TGaugeModel::SetBackColor(TColor value)
 {
-    return Assign(backColor_, value);
+    return StoreIfChanged(backColor_, value);
 }
 
 bool TGaugeModel::SetColor(TColor value)
@@ -100,7 +91,7 @@ bool TGaugeModel::SetColor(TColor value)
 
 bool TGaugeModel::SetParentColor(bool value)
 {
-    return Assign(parentColor_, value);
+    return StoreIfChanged(parentColor_, value);
 }
 
 TGaugeLook TGaugeModel::Look(int width, int height, const TSystemColorResolver& resolve, TRgb parentColor) const

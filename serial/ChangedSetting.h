@@ -1,15 +1,15 @@
 // The one rule of a setting's setter: a changed value is stored, then re-applied.
 #pragma once
 
+#include "runtime/StoreIfChanged.h"
+
 #include <atomic>
 
 template <typename T, typename Reapply>
 void StoreChanged(T& field, const T& value, Reapply reapply)
 {
-    if (field == value)
-        return;
-    field = value;
-    reapply();
+    if (StoreIfChanged(field, value))
+        reapply();
 }
 
 // For a field the event thread reads while the main thread sets it.
