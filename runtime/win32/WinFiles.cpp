@@ -48,6 +48,15 @@ std::wstring WideName(std::string_view name)
     return wide;
 }
 
+std::wstring WideText(std::string_view text)
+{
+    const int size = int(text.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(std::size_t(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
 std::string Utf8Text(std::wstring_view text)
 {
     if (text.empty())

@@ -9,6 +9,8 @@
 
 // `name` (UTF-8) as UTF-16; text that is no UTF-8 is "Invalid filename".
 std::wstring WideName(std::string_view name);
+// UTF-8 text as UTF-16, for what a window shows; a malformed sequence shows as U+FFFD.
+std::wstring WideText(std::string_view text);
 // UTF-16 text as UTF-8.
 std::string Utf8Text(std::wstring_view text);
 
