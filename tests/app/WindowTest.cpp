@@ -90,6 +90,20 @@ TEST(Window, ShowsAWholeSixteenCharacterProgramName)
     EXPECT_EQ(form.Bank1->cursorPositionAt(QPoint(6, 10)), 0);
 }
 
+// The README shows this picture.
+TEST(Window, DrawsTheWholeClientAreaAsItsPicture)
+{
+    TForm1 form;
+    form.File_name->setText("/home/user/programs/demo.hex");
+    form.Bank1->setText("Intro");
+    form.Bank2->setText("Zażółć gęślą");
+    const QPixmap picture = form.grab();
+    EXPECT_EQ(picture.size(), QSize(335, 352));
+    if (const char* folder = std::getenv("VORN_SCREENSHOT_DIR")) {
+        EXPECT_TRUE(picture.save(QString(folder) + "/window-linux.png"));
+    }
+}
+
 TEST(Window, KeepsTheBevelBelowEveryOtherControl)
 {
     TForm1 form;
