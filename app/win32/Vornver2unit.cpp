@@ -50,7 +50,7 @@ void RegisterWindowClass()
     static const bool registered = [] {
         WNDCLASSEXW windowClass{};
         windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = DefWindowProcW;  // replaced once the window has its object
+        windowClass.lpfnWndProc = TForm1::WindowProc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
         windowClass.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));
@@ -75,7 +75,7 @@ TForm1::~TForm1()
 {
     Postep.reset();
     if (handle_ != nullptr) {
-        SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
+        SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
         DestroyWindow(handle_);
     }
     DeleteObject(formFont_);
@@ -95,7 +95,6 @@ void TForm1::MakeWindow()
     if (handle_ == nullptr)
         throw Exception("cannot make the main window");
     SetWindowLongPtrW(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TForm1::WindowProc));
 }
 
 void TForm1::ReadStoredForm()
@@ -211,17 +210,20 @@ LRESULT TForm1::LabelColors(HDC dc, HWND label)
 
 LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // Until the window has its object, and after, the system's defaults.
     auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (form == nullptr)
+        return DefWindowProcW(window, message, wParam, lParam);
     // No exception may cross the system's dispatch.
     try {
-        return form->Handle(message, wParam, lParam);
+        return form->HandleMessage(message, wParam, lParam);
     } catch (...) {
         HandleCurrentException();
         return 0;
     }
 }
 
-LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:

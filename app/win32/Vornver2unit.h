@@ -44,9 +44,11 @@ public:
     std::unique_ptr<TGauge> Postep;
     HWND StatusBar = nullptr;
 
-private:
+    // The window class's procedure.
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void MakeWindow();
     void ReadStoredForm();
     HWND MakeControl(const struct TControlSpec& spec);

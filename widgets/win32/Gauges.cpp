@@ -1,6 +1,7 @@
 #include "widgets/win32/Gauges.h"
 
 #include "runtime/Exception.h"
+#include "widgets/win32/Dib.h"
 
 namespace {
 
@@ -9,25 +10,13 @@ void RegisterGaugeClass()
     static const bool registered = [] {
         WNDCLASSEXW windowClass{};
         windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = DefWindowProcW;  // replaced per window, once it has its object
+        windowClass.lpfnWndProc = TGauge::WindowProc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
         windowClass.lpszClassName = TGauge::ClassName;
         return RegisterClassExW(&windowClass) != 0;
     }();
     (void)registered;
-}
-
-BITMAPINFO TopDownRgb32(int width, int height)
-{
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
 }
 
 } // namespace
@@ -49,13 +38,12 @@ TGauge::TGauge(HWND parent, RECT bounds, TComponent* owner) : TComponent(owner)
     if (handle_ == nullptr)
         throw Exception("cannot make the gauge's window");
     SetWindowLongPtrW(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TGauge::WindowProc));
 }
 
 TGauge::~TGauge()
 {
     if (handle_ != nullptr) {
-        SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
+        SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
         DestroyWindow(handle_);
     }
 }
@@ -79,7 +67,6 @@ void TGauge::Paint(HDC dc) const
     const TGaugeBitmap bitmap = Picture();
     if (bitmap.width == 0)
         return;
-    // 0x00RRGGBB is what a 32-bit DIB holds, blue in the lowest byte.
     const BITMAPINFO info = TopDownRgb32(bitmap.width, bitmap.height);
     SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(bitmap.width), static_cast<DWORD>(bitmap.height), 0, 0, 0,
                       static_cast<UINT>(bitmap.height), bitmap.pixels.data(), &info, DIB_RGB_COLORS);
@@ -97,7 +84,10 @@ void TGauge::RepaintIf(bool changed)
 
 LRESULT CALLBACK TGauge::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // Until the window has its object, and after, the system's defaults.
     const auto* gauge = reinterpret_cast<const TGauge*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (gauge == nullptr)
+        return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
     case WM_ERASEBKGND:
         return 1;  // every pixel is painted

@@ -49,8 +49,10 @@ public:
     // What a paint shows now.
     TGaugeBitmap Picture() const;
 
-private:
+    // The window class's procedure.
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
     void Paint(HDC dc) const;
     void RepaintIf(bool changed);
 

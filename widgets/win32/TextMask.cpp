@@ -2,6 +2,7 @@
 #include "widgets/win32/Gauges.h"
 
 #include "runtime/win32/WinFiles.h"
+#include "widgets/win32/Dib.h"
 
 #include <cstring>
 
@@ -42,13 +43,7 @@ struct TMaskCanvas {
 
     bool MakeBitmap(int width, int height)
     {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO info = TopDownRgb32(width, height);
         bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         if (bitmap == nullptr)
             return false;

@@ -17,6 +17,7 @@
 //   window-probe becomes CAPTION ID enabled|disabled [SECONDS]
 #include "app/win32/StoredForm.h"
 #include "runtime/win32/WinFiles.h"
+#include "widgets/win32/Dib.h"
 #include "widgets/win32/Gauges.h"
 
 #include <chrono>
@@ -84,8 +85,7 @@ HWND RequireControl(HWND window, const std::string& id)
 std::vector<std::uint32_t> ScreenPixels(const RECT& area)
 {
     const int width = area.right - area.left, height = area.bottom - area.top;
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    const BITMAPINFO info = TopDownRgb32(width, height);
     void* bits = nullptr;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
