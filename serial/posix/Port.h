@@ -22,10 +22,10 @@ enum class OpKind;
 
 // When to look at an output queue next while it drains. Bytes just handed over are looked
 // at soon (a USB adapter's driver holds a transfer about a millisecond); then every half
-// line time of what is queued, so that a transmitter with a buffer of its own is fed before
-// it runs dry. Only once the queue stays put for longer than a running line allows (flow
-// control holding it) do the looks grow ever rarer. Looks in between, such as those other
-// wake-ups bring, must not stretch the wait.
+// line time of what is queued, at most 50 ms apart, so that a transmitter with a buffer of
+// its own is fed before it runs dry. Only once the queue stays put for longer than a
+// running line allows (flow control holding it) do the looks grow ever rarer. Looks in
+// between, such as those other wake-ups bring, must not stretch the wait.
 class DrainWatch {
 public:
     void Note(PosixPort& port, comm::DWORD queued);

@@ -78,6 +78,8 @@ const Transmitter Transmitters[] = {
     {"UsbAdapter", DrainingLine::Shape::UsbAdapter, 128},
 };
 
+void PrintTo(const Transmitter& transmitter, std::ostream* out) { *out << transmitter.name; }
+
 std::string Numbered(std::size_t size)
 {
     std::string bytes;
