@@ -18,13 +18,18 @@ void PollSet::Until(Clock::time_point when)
 
 bool PollSet::Poll()
 {
-    int timeout = -1;
+    // ppoll, not poll: looks at an output queue are due to the microsecond, and each
+    // rounded up to a whole millisecond would leave the line idle that much longer.
+    timespec timeout{};
+    timespec* until = nullptr;
     if (deadline_ != Clock::time_point::max()) {
-        auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline_ - Clock::now());
-        long long ms = (std::max<long long>(left.count(), 0) + 999) / 1000;
-        timeout = static_cast<int>(std::min<long long>(ms, INT_MAX));
+        const auto left = std::max(deadline_ - Clock::now(), Clock::duration::zero());
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+        timeout.tv_sec = static_cast<time_t>(std::min<long long>(seconds.count(), INT_MAX));
+        timeout.tv_nsec = static_cast<long>(std::chrono::nanoseconds(left - seconds).count());
+        until = &timeout;
     }
-    if (::poll(fds_.data(), fds_.size(), timeout) < 0)
+    if (::ppoll(fds_.data(), fds_.size(), until, nullptr) < 0)
         return errno == EINTR;
     for (std::size_t i = 0; i < fds_.size(); ++i)
         if (ports_[i] && (fds_[i].revents & (POLLHUP | POLLERR)))

@@ -146,22 +146,34 @@ std::chrono::microseconds PosixPort::LineTime(DWORD bytes)
     return std::chrono::microseconds(std::uint64_t{bytes} * frameBits_ * 1000000u / baud_);
 }
 
-std::chrono::microseconds PosixPort::DrainDelay(DWORD bytes, unsigned checks)
-{
-    using std::chrono::microseconds;
-    // The last byte leaves at the end of its line time: a look at that very moment
-    // races with it, and a lost race would double the wait.
-    const microseconds slack(1000);
-    microseconds delay = (LineTime(bytes) + slack) * (1u << std::min(checks, 6u));
-    return std::clamp(delay, microseconds(500), microseconds(100000));
-}
-
 void DrainWatch::Note(PosixPort& port, DWORD queued)
 {
+    using std::chrono::microseconds;
     const auto now = Clock::now();
     if (queued == queued_ && now < next_)
         return;
-    checks_ = queued == queued_ ? checks_ + 1 : 0;
-    queued_ = queued;
-    next_ = now + port.DrainDelay(queued_, checks_);
+    // The last byte leaves at the end of its line time: a look at that very moment
+    // races with it.
+    const microseconds slack(1000);
+    const microseconds handOver(1000);
+    const microseconds step =
+        std::clamp(std::max(port.LineTime(1), port.LineTime(queued)) / 2, microseconds(500), microseconds(50000));
+    if (queued != queued_) {
+        const bool handedOver = queued > queued_;
+        queued_ = queued;
+        moved_ = now;
+        stalls_ = 0;
+        if (handedOver) {
+            next_ = now + std::min(handOver, step);
+            return;
+        }
+    }
+    // The next step after now, counted from the move, so that a late look does not
+    // shift the ones after it.
+    const auto since = std::max(now - moved_ - slack, Clock::duration::zero());
+    next_ = moved_ + slack + step * (since / step + 1);
+    // A running line moves the queue within the line time of its bytes and of the one the
+    // transmitter may still be sending.
+    if (next_ > moved_ + port.LineTime(queued + 1) + slack)
+        next_ = now + std::min(step * (1u << std::min(++stalls_, 8u)), microseconds(100000));
 }

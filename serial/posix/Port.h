@@ -20,10 +20,12 @@ class PendingOp;
 class PosixPort;
 enum class OpKind;
 
-// When to look at an output queue next while it drains. Only a look made when due that
-// finds the queue unchanged counts as one more check (a queue held by flow control is then
-// looked at ever more rarely); looks in between, such as the two at a write's start or
-// those other wake-ups bring, must not stretch the wait.
+// When to look at an output queue next while it drains. Bytes just handed over are looked
+// at soon (a USB adapter's driver holds a transfer about a millisecond); then every half
+// line time of what is queued, at most 50 ms apart, so that a transmitter with a buffer of
+// its own is fed before it runs dry. Only once the queue stays put for longer than a
+// running line allows (flow control holding it) do the looks grow ever rarer. Looks in
+// between, such as those other wake-ups bring, must not stretch the wait.
 class DrainWatch {
 public:
     void Note(PosixPort& port, comm::DWORD queued);
@@ -32,7 +34,8 @@ public:
 
 private:
     comm::DWORD queued_ = 0;
-    unsigned checks_ = 0;
+    unsigned stalls_ = 0;  // due looks since the queue should have moved
+    Clock::time_point moved_;
     Clock::time_point next_;
 };
 
@@ -56,9 +59,6 @@ public:
     void SetQueues(comm::DWORD inQueue, comm::DWORD outQueue);
     // How long `bytes` take on the line at the present speed and framing.
     std::chrono::microseconds LineTime(comm::DWORD bytes);
-    // When to look at an output queue of `bytes` again; `checks` counts the looks that
-    // found it unchanged, so a queue held by flow control is looked at ever more rarely.
-    std::chrono::microseconds DrainDelay(comm::DWORD bytes, unsigned checks);
 
     // Pending operations.
     bool Register(const std::shared_ptr<PendingOp>& op);  // false once closed
