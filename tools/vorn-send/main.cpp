@@ -80,13 +80,16 @@ struct TSendArguments {
     TBankNames names;
 };
 
-// After bytes went out the user must know that the unit holds part of a program.
-std::string WithBytesSent(const std::string& message, const TConsoleView& view)
+// After bytes went out the user must know that the unit holds part of a program. When
+// the device went away, the count is all that can be known: an upper bound.
+std::string WithBytesSent(const std::string& message, const TConsoleView& view, bool deviceWentAway)
 {
     if (view.Sent() == 0)
         return message;
-    return FormatTemplate(CurrentDomainText("%s, after %d of %d bytes were sent"),
-                          {message, std::int64_t(view.Sent()), std::int64_t(view.Total())});
+    const char* const text = deviceWentAway ? N_("%s, after at most %d of %d bytes were sent: the device went away, "
+                                                 "and the last of them may not have reached the line")
+                                            : N_("%s, after %d of %d bytes were sent");
+    return FormatTemplate(CurrentDomainText(text), {message, std::int64_t(view.Sent()), std::int64_t(view.Total())});
 }
 
 // The port's error after the port's name, with the system's word for its code.
@@ -129,7 +132,7 @@ int Send(const TSendArguments& args)
     } catch (const EUploadStopped& stop) {
         return ReportStop(port, view, stop);
     } catch (const EComPort& error) {
-        return ReportFailure(view, WithBytesSent(PortError(port, error), view));
+        return ReportFailure(view, WithBytesSent(PortError(port, error), view, DeviceWentAway(error.WinCode())));
     } catch (const EInOutError& error) {
         return ReportFailure(view, ErrorAbout(InputName(args.source), error));
     } catch (const EUploadTooLong& error) {

@@ -3,6 +3,8 @@
 #include "runtime/TextLookup.h"
 #include "serial/posix/PortName.h"
 
+#include <cerrno>
+
 const char* const PortOptionsUsage =
     N_("  --port NAME  the port: COMn (default COM1; $COMn_DEVICE names its device),\n"
        "               a device path such as /dev/ttyUSB0, or a name under /dev\n"
@@ -20,4 +22,9 @@ std::string PortLabel(const std::string& port)
 {
     const std::string device = DevicePathForPort(port);
     return device == port ? port : port + " (" + device + ")";
+}
+
+bool DeviceWentAway(int code)
+{
+    return code == ENODEV || code == ENXIO || code == EIO;
 }

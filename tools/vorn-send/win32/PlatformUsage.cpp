@@ -2,6 +2,8 @@
 
 #include "runtime/TextLookup.h"
 
+#include <windows.h>
+
 const char* const PortOptionsUsage =
     N_("  --port NAME  the port, COMn (default COM1)\n"
        "  --list       the serial ports present, one a line\n");
@@ -15,4 +17,19 @@ const char* const StopUsage =
 std::string PortLabel(const std::string& port)
 {
     return port;
+}
+
+// What a USB serial driver answers once its adapter is gone.
+bool DeviceWentAway(int code)
+{
+    switch (code) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+        return true;
+    default:
+        return false;
+    }
 }
