@@ -6,6 +6,7 @@
 #include "runtime/ErrorHook.h"
 #include "runtime/MainThread.h"
 #include "runtime/win32/WinFiles.h"
+#include "widgets/win32/WindowClass.h"
 
 #include <commctrl.h>
 
@@ -17,7 +18,7 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 COLORREF ColorRef(TColor color)
 {
-    const TRgb rgb = IsSystemColor(color) ? SystemColorRgb(color) : ResolveColor(color, SystemColorRgb);
+    const TRgb rgb = ResolveColor(color, SystemColorRgb);
     return RGB(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF);
 }
 
@@ -45,22 +46,6 @@ bool IsMouseOrKey(UINT message)
     return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || (message >= WM_KEYFIRST && message <= WM_KEYLAST);
 }
 
-void RegisterWindowClass()
-{
-    static const bool registered = [] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = TForm1::WindowProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        windowClass.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));
-        windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        windowClass.lpszClassName = kWindowClass;
-        return RegisterClassExW(&windowClass) != 0;
-    }();
-    (void)registered;
-}
-
 } // namespace
 
 TForm1::TForm1(std::string port) : form_(*this, std::move(port))
@@ -84,7 +69,8 @@ TForm1::~TForm1()
 
 void TForm1::MakeWindow()
 {
-    RegisterWindowClass();
+    RegisterWindowClass(kWindowClass, TForm1::WindowProc, GetSysColorBrush(COLOR_BTNFACE),
+                        LoadIconW(nullptr, MAKEINTRESOURCEW(32512)));  // IDI_APPLICATION
     RECT frame{0, 0, kClientSize.cx, kClientSize.cy};
     AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;

@@ -2,24 +2,7 @@
 
 #include "runtime/Exception.h"
 #include "widgets/win32/Dib.h"
-
-namespace {
-
-void RegisterGaugeClass()
-{
-    static const bool registered = [] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = TGauge::WindowProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        windowClass.lpszClassName = TGauge::ClassName;
-        return RegisterClassExW(&windowClass) != 0;
-    }();
-    (void)registered;
-}
-
-} // namespace
+#include "widgets/win32/WindowClass.h"
 
 const wchar_t* const TGauge::ClassName = L"TGauge";
 
@@ -31,7 +14,7 @@ TRgb SystemColorRgb(TColor systemColor)
 
 TGauge::TGauge(HWND parent, RECT bounds, TComponent* owner) : TComponent(owner)
 {
-    RegisterGaugeClass();
+    RegisterWindowClass(ClassName, TGauge::WindowProc);
     handle_ = CreateWindowExW(0, ClassName, L"", WS_CHILD | WS_VISIBLE, bounds.left, bounds.top,
                               bounds.right - bounds.left, bounds.bottom - bounds.top, parent, nullptr,
                               GetModuleHandleW(nullptr), nullptr);

@@ -11,7 +11,7 @@
 
 class TGauge : public TComponent {
 public:
-    // The window class every gauge uses; registered on first use.
+    // The window class every gauge uses, registered as the first is made.
     static const wchar_t* const ClassName;
 
     TGauge(HWND parent, RECT bounds, TComponent* owner = nullptr);

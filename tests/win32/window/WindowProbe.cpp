@@ -14,7 +14,6 @@
 //   window-probe frame CAPTION                "client WIDTH HEIGHT fixed|resizable"
 //   window-probe owned CAPTION [SECONDS]      waits for a window it owns; prints its caption
 //   window-probe close CAPTION                WM_CLOSE, posted
-//   window-probe becomes CAPTION ID enabled|disabled [SECONDS]
 #include "app/win32/StoredForm.h"
 #include "runtime/win32/WinFiles.h"
 #include "widgets/win32/Dib.h"
@@ -124,7 +123,7 @@ std::vector<TGaugeBitmap> GaugePictures(int width, int height)
     return pictures;
 }
 
-int Gauge(HWND window, HWND gauge, HWND done, double seconds)
+int Gauge(HWND gauge, HWND done, double seconds)
 {
     RECT area{};
     GetWindowRect(gauge, &area);
@@ -157,7 +156,6 @@ int Gauge(HWND window, HWND gauge, HWND done, double seconds)
     for (int percent : seen)
         std::printf(" %d", percent);
     std::printf("\n");
-    (void)window;
     return unmatched == 0 && seen.size() >= 3 ? 0 : 1;
 }
 
@@ -268,11 +266,6 @@ int wmain(int argc, wchar_t** wideArgv)
         std::printf("%s\n", TextOf(owned).c_str());
     } else if (command == "frame") {
         Frame(window);
-    } else if (command == "becomes" && argc >= 5) {
-        HWND control = RequireControl(window, argument(3));
-        const bool enabled = argument(4) == "enabled";
-        return WaitUntil(argc > 5 ? std::stod(argument(5)) : 20,
-                         [&] { return (IsWindowEnabled(control) != 0) == enabled; }) ? 0 : 1;
     } else if (command == "close") {
         PostMessageW(window, WM_CLOSE, 0, 0);
     } else if (command == "controls") {
@@ -286,7 +279,7 @@ int wmain(int argc, wchar_t** wideArgv)
         GetWindowRect(RequireControl(window, argument(3)), &r);
         std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
     } else if (command == "gauge" && argc == 6) {
-        return Gauge(window, RequireControl(window, argument(3)), RequireControl(window, argument(4)),
+        return Gauge(RequireControl(window, argument(3)), RequireControl(window, argument(4)),
                      std::stod(argument(5)));
     } else if (command == "snapshot" && argc == 4) {
         return Snapshot(window, argument(3));
